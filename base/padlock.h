@@ -10,8 +10,12 @@
 
 namespace qd {
 
+namespace detail {
+extern std::atomic<bool> g_multiThreaded;
+}
+
 // True once the engine has started its first extra thread; never cleared.
-bool IsMultiThreaded();
+inline bool IsMultiThreaded() { return detail::g_multiThreaded.load(std::memory_order_acquire); }
 void SetMultiThreaded();
 
 class TqdPadLock {
@@ -20,14 +24,24 @@ class TqdPadLock {
   TqdPadLock(const TqdPadLock&) = delete;
   TqdPadLock& operator=(const TqdPadLock&) = delete;
 
-  void Lock();
-  void Unlock();
+  // Single-threaded, both are a flag test: a lock taken before the second
+  // thread started did nothing, and as the flag never goes off again, an
+  // unlock that finds it off has nothing to undo either.
+  void Lock() {
+    if (IsMultiThreaded()) LockSlow();
+  }
+  void Unlock() {
+    if (IsMultiThreaded()) UnlockSlow();
+  }
 
   // For std::lock_guard.
   void lock() { Lock(); }
   void unlock() { Unlock(); }
 
  private:
+  void LockSlow();
+  void UnlockSlow();
+
   std::recursive_mutex section_;
   int lockCount_ = 0;  // guarded by section_
   // The thread holding section_. A lock taken while the process was still

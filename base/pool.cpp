@@ -7,14 +7,6 @@
 #include <mutex>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#define QD_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
-#define QD_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
-#else
-#define QD_POISON(p, n) ((void)(p), (void)(n))
-#define QD_UNPOISON(p, n) ((void)(p), (void)(n))
-#endif
 
 namespace qd {
 namespace {
@@ -50,7 +42,7 @@ TqdMemoryPool::~TqdMemoryPool() {
   freeList_ = nullptr;
 }
 
-void* TqdMemoryPool::Alloc() {
+void* TqdMemoryPool::AllocFromNewBlock() {
   std::lock_guard guard(lock_);
   if (freeList_ == nullptr) {
     auto* block = static_cast<unsigned char*>(std::aligned_alloc(16, (blockBytes_ + 15) / 16 * 16));
@@ -73,33 +65,12 @@ void* TqdMemoryPool::Alloc() {
   return item;
 }
 
-void TqdMemoryPool::Release(void*& item) {
-  if (item == nullptr) return;
-  std::lock_guard guard(lock_);
-  SetNext(item, freeList_);
-  freeList_ = item;
-  QD_POISON(item, itemSize_);
-  item = nullptr;
-}
-
-int PoolClassIndex(size_t size) {
-  if (size == 0) size = 1;
-  if (size <= 1024) return static_cast<int>((size - 1) / 32);
-  if (size <= kLargestPooledSize) return static_cast<int>((size - 1) / 256 + 28);
-  return -1;
-}
-
-uint32_t PoolClassItemSize(int index) {
-  if (index < 32) return static_cast<uint32_t>(index + 1) * 32;
-  return static_cast<uint32_t>(index - 28 + 1) * 256;
-}
-
-namespace {
+namespace detail {
 
 // Filled on first use of a class; a lost race frees the spare pool.
-std::array<std::atomic<TqdMemoryPool*>, kPoolClassCount> g_pools{};
+std::atomic<TqdMemoryPool*> g_pools[kPoolClassCount] = {};
 
-TqdMemoryPool& PoolOfClass(int index) {
+TqdMemoryPool& CreatePoolOfClass(int index) {
   TqdMemoryPool* pool = g_pools[index].load(std::memory_order_acquire);
   if (pool != nullptr) return *pool;
   auto* fresh = new TqdMemoryPool(PoolClassItemSize(index), kPoolItemsPerBlock);
@@ -108,27 +79,15 @@ TqdMemoryPool& PoolOfClass(int index) {
   return *pool;
 }
 
-}  // namespace
-
-void* PoolAlloc(size_t size) {
-  int index = PoolClassIndex(size);
-  if (index < 0) {
-    void* p = std::malloc(size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-  }
-  return PoolOfClass(index).Alloc();
+void* HeapAlloc(size_t size) {
+  void* p = std::malloc(size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
 }
 
-void PoolFree(void* block, size_t size) {
-  if (block == nullptr) return;
-  int index = PoolClassIndex(size);
-  if (index < 0) {
-    std::free(block);
-    return;
-  }
-  PoolOfClass(index).Release(block);
-}
+void HeapFree(void* block) { std::free(block); }
+
+}  // namespace detail
 
 void* AllocZeroed(size_t size) {
   void* p = std::calloc(size == 0 ? 1 : size, 1);
@@ -137,7 +96,7 @@ void* AllocZeroed(size_t size) {
 }
 
 void DestroyAllPools() {
-  for (auto& slot : g_pools) delete slot.exchange(nullptr, std::memory_order_acq_rel);
+  for (auto& slot : detail::g_pools) delete slot.exchange(nullptr, std::memory_order_acq_rel);
 }
 
 }  // namespace qd
