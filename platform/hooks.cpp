@@ -1,0 +1,36 @@
+#include "platform/hooks.h"
+
+#include <cstdio>
+#include <string>
+
+namespace qd {
+namespace {
+
+TqdMessageBoxHook& MessageBoxHook() {
+  static TqdMessageBoxHook hook;
+  return hook;
+}
+TqdBeepHook& BeepHook() {
+  static TqdBeepHook hook;
+  return hook;
+}
+
+}  // namespace
+
+void SetMessageBoxHook(TqdMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
+void SetBeepHook(TqdBeepHook hook) { BeepHook() = std::move(hook); }
+
+void ShowMessageBox(std::string_view caption, std::string_view text) {
+  if (MessageBoxHook()) {
+    MessageBoxHook()(caption, text);
+    return;
+  }
+  std::string line = std::string(caption) + ": " + std::string(text) + "\n";
+  std::fputs(line.c_str(), stderr);
+}
+
+void Beep() {
+  if (BeepHook()) BeepHook()();
+}
+
+}  // namespace qd
