@@ -10,6 +10,7 @@ enum GeneralStringId : int32_t {
   gsOSErrorCopying = 32,
   gsOSErrorDeleting = 33,
   gsOSErrorRenaming = 34,
+  gsDictTooManyIndexes = 66,  // the table has no text for it yet
   gsDictItemMissing = 96,
   gsDictAlreadyDefined = 97,
   gsDictAssignNotDictionary = 98,
