@@ -138,6 +138,34 @@ TEST(DictAssign, CopiesEverythingAndRecomputes) {
   EXPECT_EQ(d.IndexDesc(2).FileNumber, 1);
 }
 
+TEST(DictAssign, RecomputesOffsetsTakenFromAStream) {
+  // A peer's stream may leave gaps between fields; a copy packs them.
+  TqdTaggedWriter w;
+  w.WriteBoolean(false);
+  w.WriteInteger(0);
+  w.WriteInteger(2);
+  for (int32_t offset : {2, 10}) {
+    w.WriteString("F" + std::to_string(offset));
+    w.WriteString("");
+    for (int32_t v : {10, 0, offset, 4, int32_t{fkInt32}}) w.WriteInteger(v);
+    w.WriteBoolean(false);
+    w.WriteBoolean(false);
+  }
+  w.WriteInteger(20);
+  w.WriteInteger(1);
+  TqdMemoryStream s(w.Bytes().data(), w.Bytes().size());
+  TqdDataDictionary loaded;
+  loaded.LoadFromStream(s);
+  EXPECT_EQ(loaded.FieldDesc(1).Offset, 10);
+  EXPECT_EQ(loaded.RecordSize(), 21);
+  TqdDataDictionary copy;
+  copy.Assign(&loaded);
+  EXPECT_EQ(copy.FieldDesc(0).Offset, 0);
+  EXPECT_EQ(copy.FieldDesc(1).Offset, 4);
+  EXPECT_EQ(copy.LogicalRecordLength(), 8);
+  EXPECT_EQ(copy.FileCount(), 0);
+}
+
 TEST(DictAssign, RefusesWhatIsNotADictionary) {
   TqdDataDictionary d;
   d.AddField("Kept", "", fkInt32, 0, 0, false);

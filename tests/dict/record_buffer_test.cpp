@@ -55,12 +55,19 @@ TEST(RecordBuffer, NullBitsForManyFields) {
   EXPECT_EQ(record[10], 0xFE);
 }
 
-TEST(RecordBuffer, WriteAndReadFieldValues) {
-  auto d = MakeThreeFields();
-  Bytes record(17);
-  d->ClearRecord(record.data());
+// A cleared record of the three fields with ID written.
+class RecordWithId : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    d->ClearRecord(record.data());
+    d->WriteFieldValue(0, record.data(), id);
+  }
+  std::unique_ptr<TqdDataDictionary> d = MakeThreeFields();
+  Bytes record = Bytes(17);
   const uint8_t id[4] = {1, 2, 3, 4};
-  d->WriteFieldValue(0, record.data(), id);
+};
+
+TEST_F(RecordWithId, WriteAndReadFieldValues) {
   EXPECT_FALSE(d->FieldIsNull(0, record.data()));
   EXPECT_TRUE(d->FieldIsNull(1, record.data()));
   EXPECT_EQ(record[16], 0xFE);
@@ -80,19 +87,13 @@ TEST(RecordBuffer, WriteAndReadFieldValues) {
   EXPECT_EQ(untouched[0], 9);
 }
 
-TEST(RecordBuffer, WriteFieldNullZeroesEitherWay) {
-  auto d = MakeThreeFields();
-  Bytes record(17);
-  d->ClearRecord(record.data());
-  const uint8_t id[4] = {1, 2, 3, 4};
-  d->WriteFieldValue(0, record.data(), id);
-  d->WriteFieldNull(0, record.data(), false);
-  EXPECT_FALSE(d->FieldIsNull(0, record.data()));
-  EXPECT_EQ(Bytes(record.begin(), record.begin() + 4), Bytes(4, 0));
-  d->WriteFieldValue(0, record.data(), id);
-  d->WriteFieldNull(0, record.data(), true);
-  EXPECT_TRUE(d->FieldIsNull(0, record.data()));
-  EXPECT_EQ(Bytes(record.begin(), record.begin() + 4), Bytes(4, 0));
+TEST_F(RecordWithId, WriteFieldNullZeroesEitherWay) {
+  for (bool nullWanted : {false, true}) {
+    d->WriteFieldValue(0, record.data(), id);
+    d->WriteFieldNull(0, record.data(), nullWanted);
+    EXPECT_EQ(d->FieldIsNull(0, record.data()), nullWanted);
+    EXPECT_EQ(Bytes(record.begin(), record.begin() + 4), Bytes(4, 0));
+  }
 }
 
 TEST(RecordBuffer, AbsentRecordReadsAsNull) {
