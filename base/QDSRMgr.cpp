@@ -153,29 +153,29 @@ const TqdStringResource& ReaderStrings() {
   }();
   return reader;
 }
-const TqdStringResource& GeneralStrings() {
-  static const TqdStringResource reader("QD_GENERAL_STRINGS");
+namespace {
+
+// One reader per table, opened on first use and kept for the process's life.
+template <const char* kTableName>
+const TqdStringResource& ReaderOf() {
+  static const TqdStringResource reader(kTableName);
   return reader;
 }
-const TqdStringResource& NetBIOSStrings() {
-  static const TqdStringResource reader("QD_NETBIOS_ERROR_STRINGS");
-  return reader;
-}
-const TqdStringResource& WinsockStrings() {
-  static const TqdStringResource reader("QD_WINSOCK_ERROR_STRINGS");
-  return reader;
-}
-const TqdStringResource& ClientStrings() {
-  static const TqdStringResource reader("QD_CLIENT_STRINGS");
-  return reader;
-}
-const TqdStringResource& ResultCodeStrings() {
-  static const TqdStringResource reader("QD_BDE_ERROR_STRINGS");
-  return reader;
-}
-const TqdStringResource& DatasetErrorStrings() {
-  static const TqdStringResource reader("QD_DATASET_ERROR_STRINGS");
-  return reader;
-}
+
+constexpr char kGeneral[] = "QD_GENERAL_STRINGS";
+constexpr char kNetBIOS[] = "QD_NETBIOS_ERROR_STRINGS";
+constexpr char kWinsock[] = "QD_WINSOCK_ERROR_STRINGS";
+constexpr char kClient[] = "QD_CLIENT_STRINGS";
+constexpr char kResultCodes[] = "QD_BDE_ERROR_STRINGS";
+constexpr char kDataset[] = "QD_DATASET_ERROR_STRINGS";
+
+}  // namespace
+
+const TqdStringResource& GeneralStrings() { return ReaderOf<kGeneral>(); }
+const TqdStringResource& NetBIOSStrings() { return ReaderOf<kNetBIOS>(); }
+const TqdStringResource& WinsockStrings() { return ReaderOf<kWinsock>(); }
+const TqdStringResource& ClientStrings() { return ReaderOf<kClient>(); }
+const TqdStringResource& ResultCodeStrings() { return ReaderOf<kResultCodes>(); }
+const TqdStringResource& DatasetErrorStrings() { return ReaderOf<kDataset>(); }
 
 }  // namespace qd
