@@ -146,11 +146,13 @@ void TqdDataMessageQueue::RemoveHead() {
 
 void TqdDataMessageQueue::DropConnection(uint32_t connection) {
   std::lock_guard guard(lock_);
-  std::erase_if(reassembling_, [&](const std::unique_ptr<TqdReceivedMessage>& m) {
+  auto ofConnection = [&](const std::unique_ptr<TqdReceivedMessage>& m) {
     if (m->Connection != connection) return false;
     queuedBytes_ -= m->Data.size();
     return true;
-  });
+  };
+  std::erase_if(reassembling_, ofConnection);
+  std::erase_if(complete_, ofConnection);
 }
 
 void TqdDataMessageQueue::Clear() {

@@ -65,7 +65,8 @@ class TqdDataMessageQueue {
   // True once after Peek destroyed a malformed bundle.
   bool TakeMalformedBundle();
   void RemoveHead();
-  // Drops the unfinished messages of a connection that has gone.
+  // Drops every message of a connection that has gone: nothing it sent can
+  // answer a request made on a later connection.
   void DropConnection(uint32_t connection);
   void Clear();
 

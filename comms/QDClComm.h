@@ -1,0 +1,131 @@
+// TqdClientCommsEngine: the client's single path to a server. It owns one
+// transport and at most one connection through it, attaches with a user
+// name and password, sends each request as one message (in parts where
+// needed) and blocks the caller until the reply with the same message
+// number is complete, returning the reply's result code. It also finds the
+// servers that answer a broadcast.
+//
+// Result codes of its own: 11278 not connected / cannot connect, 8455
+// re-entered, 11276 no reply in time or connection lost (also when the
+// server's bytes stop making sense: the connection is dropped at once),
+// 12039 server too old, 10036 login refused, 11271 a reply whose data kind
+// is not what the caller asked for. Any other code is the server's.
+//
+// Thread rules: requests run on the thread that created the engine (the
+// owner of its transport's notify window). The engine's lock is held for a
+// whole request, the wait included; another thread calling Request waits on
+// it. A request started while one is running on the same thread (from the
+// idle event) answers 8455.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/padlock.h"
+#include "base/result_codes.h"
+#include "base/shortstr.h"
+#include "base/stream.h"
+#include "base/timer.h"
+#include "comms/QDDtMsgQ.h"
+#include "comms/QDLLProt.h"
+#include "comms/protocol_class.h"
+
+namespace qd {
+
+using TqdName = TqdShortString<31>;
+
+// What a session may ask of its user (raised by sessions, never by the engine).
+using TqdLoginEvent = std::function<void(void* source, TqdName& userName, TqdName& password, bool& result)>;
+using TqdChooseServerEvent = std::function<void(void* source, const std::vector<std::string>& serverNames,
+                                                TqdNetAddress& serverName, bool& result)>;
+using TqdFindServersEvent = std::function<void(void* source, bool starting)>;
+
+// The request data: a block, or a stream whose whole content is sent.
+struct TqdRequestData {
+  const void* Block = nullptr;
+  uint32_t Length = 0;
+  const TqdMemoryStream* Stream = nullptr;
+};
+// Where the reply goes: a buffer of Length bytes, or a stream.
+struct TqdReplyTarget {
+  void* Buffer = nullptr;
+  uint32_t Length = 0;
+  TqdMemoryStream* Stream = nullptr;
+};
+
+inline constexpr uint32_t kDefaultReplyTimeoutMs = 3600000;
+inline constexpr const char* kLocalServerName = "local server";
+
+class TqdClientCommsEngine {
+ public:
+  // Creates the transport (calling mode) from `protocolClass`; the client
+  // name is cut to 31 characters.
+  TqdClientCommsEngine(std::string_view clientName, const TqdProtocolClass& protocolClass);
+  ~TqdClientCommsEngine();
+  TqdClientCommsEngine(const TqdClientCommsEngine&) = delete;
+  TqdClientCommsEngine& operator=(const TqdClientCommsEngine&) = delete;
+
+  // Starts the transport once; transport errors reach the caller.
+  void Startup();
+
+  // `serverAddress` is "name@address" or a bare name. Detaches first.
+  TqdResult Attach(std::string_view serverAddress, std::string_view userName, std::string_view password);
+  void Detach();
+  bool IsConnected() const { return connection_ != 0; }
+  uint32_t ClientID() const { return clientId_; }
+  std::string ServerName() const { return serverName_.Str(); }
+
+  // The servers that answer a broadcast, one entry per answer
+  // ("name@address" or "name"); "local server" on the single-user transport.
+  void GetServerNames(std::vector<std::string>& list);
+
+  // Sends one request and waits for its reply (see the header comment).
+  TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
+  // A block request with a reply buffer.
+  TqdResult Request(TqdMsgID msgId, const void* request, uint32_t requestLength, void* reply,
+                    uint32_t replyLength) {
+    return Request(msgId, TqdRequestData{request, requestLength, nullptr}, TqdReplyTarget{reply, replyLength, nullptr});
+  }
+
+  uint32_t ReplyTimeout() const { return replyTimeout_; }
+  void SetReplyTimeout(uint32_t ms) { replyTimeout_ = ms; }
+
+  TqdBaseCommsProtocol& Transport() { return *transport_; }
+  TqdDataMessageQueue& Queue() { return queue_; }
+
+ private:
+  TqdResult RequestLocked(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
+  // The first queued message with the number (earlier ones are dropped),
+  // or nullptr; `malformed` when a bundle on the way was malformed.
+  TqdReceivedMessage* TakeQueuedReply(TqdMsgID msgId, bool& malformed);
+  TqdResult SendParts(TqdMsgID msgId, const TqdRequestData& request);
+  // Waits for a complete message; 0, or 11276 with the busy state ended.
+  TqdResult WaitForMessage();
+  TqdResult CopyReply(TqdReceivedMessage* message, const TqdReplyTarget& reply);
+  // The server's bytes no longer make sense: drop the connection at once.
+  void LoseSync();
+
+  bool OnMessage(TqdConnectionHandle handle, size_t size, uint8_t* part);
+  void OnConnectionLost(TqdConnectionHandle handle);
+  void OnDatagram(const uint8_t* data, size_t size);
+
+  uint32_t clientId_ = 0;
+  TqdName serverName_;
+  uint32_t replyTimeout_ = kDefaultReplyTimeoutMs;
+  uint8_t partAck_[24] = {};
+  bool busy_ = false;
+  TqdConnectionHandle connection_ = 0;
+  TqdDataMessageQueue queue_;
+  TqdPadLock lock_;
+  std::unique_ptr<TqdBaseCommsProtocol> transport_;
+  std::vector<std::string> serverNames_;
+  std::vector<uint8_t> sendBuffer_;
+  TqdName clientName_;
+  TqdTimer replyTimer_;
+};
+
+}  // namespace qd

@@ -1,0 +1,187 @@
+#include "comms/QDLLProt.h"
+
+#include <mutex>
+#include <system_error>
+
+#include "base/QDLLExcp.h"
+#include "base/string_ids.h"
+#include "comms/QDNetMsg.h"
+#include "comms/keepalive.h"
+
+namespace qd {
+
+std::string_view NamePartOf(std::string_view address) { return address.substr(0, address.find('@')); }
+
+std::string_view AddressPartOf(std::string_view address) {
+  size_t at = address.find('@');
+  return at == std::string_view::npos ? address : address.substr(at + 1);
+}
+
+TqdConnection::TqdConnection(TqdBaseCommsProtocol& owner, std::string_view remoteName)
+    : Owner(owner), RemoteName(remoteName) {
+  // A zero-length deadline that has passed: a new connection counts as idle.
+  InactivityDeadline.StartTick = InactivityDeadline.ExpiryTick = 0;
+  InactivityDeadline.NoWrap = false;
+}
+
+TqdConnectionUse::TqdConnectionUse(TqdBaseCommsProtocol& transport, TqdConnection* connection)
+    : transport_(transport), connection_(connection) {
+  if (connection_ != nullptr && connection_->useCount_++ == 0) transport_.inUse_.Insert(connection_);
+}
+
+TqdConnectionUse::~TqdConnectionUse() {
+  if (connection_ != nullptr && --connection_->useCount_ == 0)
+    transport_.inUse_.Remove(connection_->Key());
+}
+
+TqdBaseCommsProtocol::TqdBaseCommsProtocol(std::string_view name, uint8_t mode)
+    : mode_(mode), localName_(NamePartOf(name)) {}
+
+TqdBaseCommsProtocol::~TqdBaseCommsProtocol() {
+  // Connections close themselves as they are freed, which may use the
+  // window, so they go first. They use only this base part of their owner.
+  connections_.RemoveAll();
+  inUse_.RemoveAll();
+  if (window_) window_->KillTimer(kKeepAliveTimerId);
+  window_.reset();
+}
+
+void TqdBaseCommsProtocol::CreateNotifyWindow() {
+  try {
+    window_ = std::make_unique<TqdNotifyWindow>(
+        [this](uint32_t msg, uintptr_t wParam, intptr_t lParam) { return WindowProc(msg, wParam, lParam); });
+  } catch (const std::system_error&) {
+    RaiseTableError<EqdCommsException>(GeneralStrings(), gsNotifyWindowFailed);
+  }
+  if (window_->SetTimer(kKeepAliveTimerId, static_cast<uint32_t>(KeepAliveSettings().CheckInterval)) != 0)
+    RaiseTableError<EqdCommsException>(GeneralStrings(), gsNotifyWindowFailed);
+}
+
+void TqdBaseCommsProtocol::Start() {
+  if (started_) return;
+  Startup();
+  started_ = true;
+}
+
+intptr_t TqdBaseCommsProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t) {
+  if (msg == WM_TIMER && wParam == kKeepAliveTimerId) KeepAliveCheck();
+  return 0;
+}
+
+void TqdBaseCommsProtocol::Breathe(int32_t waitMs) {
+  if (waitMs > 0) window_->WaitForMessage(waitMs);
+  window_->DispatchOne();
+  FireIdle();
+}
+
+TqdConnection* TqdBaseCommsProtocol::FindConnection(TqdConnectionHandle handle) {
+  if (handle == 0) return nullptr;
+  std::lock_guard guard(lock_);
+  int32_t key = static_cast<int32_t>(handle);
+  int at = connections_.IndexOfKey(&key);
+  return at < 0 ? nullptr : static_cast<TqdConnection*>(connections_.Items(at));
+}
+
+int TqdBaseCommsProtocol::ConnectionCount() {
+  std::lock_guard guard(lock_);
+  return connections_.Count();
+}
+
+TqdConnection* TqdBaseCommsProtocol::ConnectionAt(int index) {
+  std::lock_guard guard(lock_);
+  return static_cast<TqdConnection*>(connections_.Items(index));
+}
+
+void TqdBaseCommsProtocol::AddConnection(TqdConnection* connection) {
+  std::lock_guard guard(lock_);
+  if (!connections_.Insert(connection)) delete connection;  // cannot happen: keys are identities
+}
+
+void TqdBaseCommsProtocol::RemoveConnection(TqdConnectionHandle handle) {
+  std::lock_guard guard(lock_);
+  TqdConnection* connection = FindConnection(handle);
+  if (connection == nullptr) return;
+  connection->Close();
+  int32_t key = static_cast<int32_t>(handle);
+  connections_.Remove(&key);
+}
+
+void TqdBaseCommsProtocol::HangUp(TqdConnectionHandle handle) {
+  if (FindConnection(handle) == nullptr) return;
+  FireConnectionLost(handle);
+  RemoveConnection(handle);
+}
+
+void TqdBaseCommsProtocol::SetConnectionScramblingSeed(TqdConnectionHandle handle, int32_t seed) {
+  TqdConnection* connection = FindConnection(handle);
+  if (connection == nullptr) return;
+  if (!connection->OwnKey) connection->OwnKey = std::make_unique<TqdScrambleKey>();
+  connection->OwnKey->SetSeed(seed);
+}
+
+const TqdScrambleKey& TqdBaseCommsProtocol::KeyFor(const TqdConnection* connection) const {
+  return connection != nullptr && connection->OwnKey ? *connection->OwnKey : key_;
+}
+
+void TqdBaseCommsProtocol::RestartKeepAliveTimer() {
+  window_->KillTimer(kKeepAliveTimerId);
+  window_->SetTimer(kKeepAliveTimerId, static_cast<uint32_t>(KeepAliveSettings().CheckInterval));
+}
+
+void TqdBaseCommsProtocol::KeepAliveCheck() {
+  TqdKeepAliveSettings settings = KeepAliveSettings();
+  uint8_t keepAlive[kKeepAliveSize];
+  EncodeKeepAlive(keepAlive);
+  for (int i = ConnectionCount() - 1; i >= 0; --i) {
+    TqdConnection* connection = ConnectionAt(i);
+    if (connection == nullptr) continue;  // the list shrank meanwhile
+    TqdConnectionHandle handle = connection->Handle();
+    if (connection->Retries >= settings.Retries) {
+      HangUp(handle);
+    } else if (connection->KeepAliveRequested) {
+      connection->KeepAliveRequested = false;
+      ++connection->Retries;
+      SendMsg(handle, keepAlive, sizeof keepAlive);
+    } else if (TimerExpired(connection->InactivityDeadline)) {
+      ++connection->Retries;
+      SendMsg(handle, keepAlive, sizeof keepAlive);
+    }
+  }
+}
+
+bool TqdBaseCommsProtocol::HandleReceivedMessage(TqdConnectionHandle handle, uint8_t* part, size_t size) {
+  TqdConnection* connection = FindConnection(handle);
+  int32_t inactivity = KeepAliveSettings().InactivityInterval;
+  if (IsKeepAlive(part, size)) {
+    if (connection != nullptr) {
+      connection->Retries = 0;
+      StartTimer(connection->InactivityDeadline, inactivity);
+      connection->KeepAliveRequested = true;
+      ++connection->KeepAlivesReceived;
+    }
+    return true;
+  }
+  if (connection != nullptr) {
+    connection->Retries = 0;
+    StartTimer(connection->InactivityDeadline, inactivity);
+    connection->KeepAliveRequested = false;
+  }
+  if (!Events.OnMessage) return true;
+  KeyFor(connection).ScramblePart(part, size);
+  return Events.OnMessage(*this, handle, size, part);
+}
+
+void TqdBaseCommsProtocol::FireConnectionLost(TqdConnectionHandle handle) {
+  if (Events.OnConnectionLost) Events.OnConnectionLost(*this, handle);
+}
+void TqdBaseCommsProtocol::FireConnectionAdded(TqdConnectionHandle handle) {
+  if (Events.OnConnectionAdded) Events.OnConnectionAdded(*this, handle);
+}
+void TqdBaseCommsProtocol::FireIdle() {
+  if (Events.OnIdle) Events.OnIdle(*this);
+}
+void TqdBaseCommsProtocol::FireDatagram(std::string_view address, const uint8_t* data, size_t size) {
+  if (Events.OnDatagram) Events.OnDatagram(*this, address, data, size);
+}
+
+}  // namespace qd

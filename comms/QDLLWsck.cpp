@@ -1,0 +1,387 @@
+#include "comms/QDLLWsck.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "base/QDLLExcp.h"
+#include "base/string_ids.h"
+#include "base/timer.h"
+#include "comms/QDCLCfg.h"
+#include "comms/discovery.h"
+#include "platform/socket_errors.h"
+
+namespace qd {
+namespace {
+
+// Reads per FD_READ before other messages get their turn.
+constexpr int kReadsPerEvent = 64;
+// The receive buffer holds several parts so that a fast stream needs fewer
+// receive calls; any one part still fits.
+constexpr size_t kReceiveCapacity = 4 * kWinsockMaxMsgSize;
+// How long one breathing turn may wait in the kernel.
+constexpr int32_t kBreatheSliceMs = 50;
+
+[[noreturn]] void RaiseWinsock(int err) {
+  throw EqdWinsockException::CreateForWinsockCode(WinsockErrorFromErrno(err));
+}
+
+void CloseSocket(TqdNotifyWindow& window, int& fd) {
+  if (fd < 0) return;
+  window.CancelSelect(fd);
+  shutdown(fd, SHUT_RDWR);
+  close(fd);
+  fd = -1;
+}
+
+sockaddr_in SocketAddress(in_addr address, uint16_t port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr = address;
+  sa.sin_port = htons(port);
+  return sa;
+}
+
+uint16_t LocalPort(int fd) {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
+  return ntohs(sa.sin_port);
+}
+
+std::string AddressText(in_addr address) {
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &address, text, sizeof text);
+  return text;
+}
+
+void SetOption(int fd, int level, int option, int value) {
+  if (setsockopt(fd, level, option, &value, sizeof value) != 0) RaiseWinsock(errno);
+}
+
+}  // namespace
+
+std::optional<in_addr> ResolveIPv4(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::string name(text);
+  in_addr address{};
+  if (inet_pton(AF_INET, name.c_str(), &address) == 1) return address;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return std::nullopt;
+  address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return address;
+}
+
+TqdWinsockConnection::TqdWinsockConnection(TqdBaseCommsProtocol& owner, int fd, std::string_view remoteName)
+    : TqdConnection(owner, remoteName),
+      Fd(fd),
+      Framer(kWinsockMaxMsgSize, kReceiveCapacity),
+      SendBuffer(kWinsockMaxMsgSize) {}
+
+TqdWinsockConnection::~TqdWinsockConnection() { Close(); }
+
+void TqdWinsockConnection::Close() { CloseSocket(Owner.Window(), Fd); }
+
+TqdWinsockProtocol::TqdWinsockProtocol(std::string_view name, uint8_t mode) : TqdBaseCommsProtocol(name, mode) {
+  maxMsgSize_ = kWinsockMaxMsgSize;
+  needsPartAck_ = false;
+  discoveryWait_ = 250;
+  CreateNotifyWindow();
+}
+
+TqdWinsockProtocol::~TqdWinsockProtocol() {
+  for (int i = ConnectionCount() - 1; i >= 0; --i)
+    if (TqdConnection* c = ConnectionAt(i)) RemoveConnection(c->Handle());
+  CloseSocket(Window(), listenFd_);
+  CloseSocket(Window(), discoveryFd_);
+  CloseSocket(Window(), connectFd_);
+}
+
+void TqdWinsockProtocol::Startup() {
+  if (mode_ != kListeningMode || listenFd_ >= 0) return;
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
+  try {
+    SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
+    sockaddr_in sa = SocketAddress(in_addr{htonl(INADDR_ANY)}, Endpoints.StreamPort);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd, 64) != 0) RaiseWinsock(errno);
+    if (int err = Window().AsyncSelect(fd, FD_ACCEPT); err != 0) RaiseWinsock(err);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  listenFd_ = fd;
+  boundStreamPort_ = LocalPort(fd);
+}
+
+void TqdWinsockProtocol::Listen() {
+  if (mode_ != kListeningMode) RaiseTableError<EqdCommsException>(GeneralStrings(), gsClientsCannotListen);
+}
+
+TqdConnectionHandle TqdWinsockProtocol::Call(std::string_view address) {
+  if (mode_ == kListeningMode) RaiseTableError<EqdCommsException>(GeneralStrings(), gsServersCannotCall);
+  std::optional<in_addr> target = ResolveIPv4(address);
+  if (!target) return 0;
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
+  connectFd_ = fd;
+  try {
+    if (int err = Window().AsyncSelect(fd, FD_CONNECT); err != 0) RaiseWinsock(err);
+    connecting_ = true;
+    connectFailed_ = false;
+    sockaddr_in sa = SocketAddress(*target, Endpoints.StreamPort);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && errno != EINPROGRESS)
+      connectFailed_ = true;
+    TqdTimer wait;
+    StartTimer(wait, kConnectWaitMs);
+    // A refused connection ends the wait at once rather than after 5 s.
+    while (connecting_ && !connectFailed_ && !TimerExpired(wait))
+      Breathe(std::min(TimerRemaining(wait), kBreatheSliceMs));
+    if (connecting_ || connectFailed_) {
+      connecting_ = false;
+      CloseSocket(Window(), connectFd_);
+      return 0;
+    }
+    // Each part goes out in one send, so holding small segments back
+    // (Nagle) could only delay a part; it is switched off.
+    SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
+    auto* connection = new TqdWinsockConnection(*this, fd, address);
+    connectFd_ = -1;
+    AddConnection(connection);
+    if (int err = Window().AsyncSelect(fd, FD_READ | FD_WRITE | FD_CLOSE); err != 0) {
+      RemoveConnection(connection->Handle());
+      RaiseWinsock(err);
+    }
+    return connection->Handle();
+  } catch (...) {
+    connecting_ = false;
+    CloseSocket(Window(), connectFd_);
+    throw;
+  }
+}
+
+void TqdWinsockProtocol::Accept() {
+  for (;;) {
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    auto* connection = new TqdWinsockConnection(*this, fd, AddressText(peer.sin_addr));
+    AddConnection(connection);
+    if (Window().AsyncSelect(fd, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+      RemoveConnection(connection->Handle());
+      continue;
+    }
+    FireConnectionAdded(connection->Handle());
+  }
+}
+
+bool TqdWinsockProtocol::Flush(TqdWinsockConnection* c) {
+  while (c->Fd >= 0 && c->UnsentOffset < c->Unsent.size()) {
+    ssize_t n = send(c->Fd, c->Unsent.data() + c->UnsentOffset, c->Unsent.size() - c->UnsentOffset,
+                     MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      Window().ReenableWrite(c->Fd);
+      return true;
+    }
+    if (n < 0) {
+      HangUp(c->Handle());
+      return false;
+    }
+    c->UnsentOffset += static_cast<size_t>(n);
+  }
+  c->Unsent.clear();
+  c->UnsentOffset = 0;
+  return c->Fd >= 0;
+}
+
+void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data, size_t size) {
+  auto* c = static_cast<TqdWinsockConnection*>(FindConnection(handle));
+  if (c == nullptr || c->Fd < 0 || size > c->SendBuffer.size()) return;
+  TqdConnectionUse use(*this, c);
+  uint8_t* copy = c->SendBuffer.data();
+  std::memcpy(copy, data, size);
+  KeyFor(c).ScramblePart(copy, size);
+  size_t sent = 0;
+  if (c->Unsent.empty()) {
+    ssize_t n = send(c->Fd, copy, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      int err = errno;
+      HangUp(handle);
+      RaiseWinsock(err);
+    }
+    sent = n > 0 ? static_cast<size_t>(n) : 0;
+    if (sent == size) return;
+  }
+  c->Unsent.insert(c->Unsent.end(), copy + sent, copy + size);
+  if (c->Unsent.size() - c->UnsentOffset > kMaxUnsentBytes) {
+    HangUp(handle);  // the peer has stopped reading
+    return;
+  }
+  Window().ReenableWrite(c->Fd);
+  if (mode_ != kCallingMode || c->SendWaiting) return;
+  // The client waits for its part to leave, handling what arrives meanwhile;
+  // a connection that closes or fails meanwhile ends the wait.
+  c->SendWaiting = true;
+  while (c->Fd >= 0 && !c->Unsent.empty()) Breathe(kBreatheSliceMs);
+  c->SendWaiting = false;
+  if (c->Fd < 0) RaiseWinsock(ECONNRESET);
+}
+
+TqdWinsockConnection* TqdWinsockProtocol::ConnectionOfFd(int fd) {
+  for (int i = 0; i < ConnectionCount(); ++i) {
+    auto* c = static_cast<TqdWinsockConnection*>(ConnectionAt(i));
+    if (c != nullptr && c->Fd == fd) return c;
+  }
+  return nullptr;
+}
+
+void TqdWinsockProtocol::ReadStream(TqdWinsockConnection* c) {
+  TqdConnectionUse use(*this, c);
+  TqdConnectionHandle handle = c->Handle();
+  for (int i = 0; i < kReadsPerEvent && c->Fd >= 0; ++i) {
+    uint8_t* space = c->Framer.Space();
+    size_t room = c->Framer.SpaceSize();
+    ssize_t n = recv(c->Fd, space, room, MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    if (n <= 0) {  // the peer closed, or the connection failed
+      HangUp(handle);
+      return;
+    }
+    c->Framer.Filled(static_cast<size_t>(n));
+    for (;;) {
+      TqdStreamFramer::Item item = c->Framer.Next();
+      if (item.kind == TqdStreamFramer::Kind::None) break;
+      if (item.kind == TqdStreamFramer::Kind::Broken) {
+        HangUp(handle);  // a part that cannot be framed: the stream is lost
+        return;
+      }
+      HandleReceivedMessage(handle, item.data, item.size);
+      if (c->Fd < 0) return;
+    }
+    if (static_cast<size_t>(n) < room) return;  // drained
+  }
+}
+
+void TqdWinsockProtocol::ReadDatagrams() {
+  uint8_t buffer[kDatagramBufferSize];
+  for (int i = 0; i < kReadsPerEvent && discoveryFd_ >= 0; ++i) {
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    ssize_t n = recvfrom(discoveryFd_, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n < 0) return;
+    std::string sender = std::string(TqdNetName(AddressText(from.sin_addr)).View());
+    if (mode_ == kListeningMode && IsFindServers(buffer, static_cast<size_t>(n))) {
+      uint8_t here[kServerHereSize];
+      EncodeServerHere({LocalName(), LocalAddress()}, here);
+      try {
+        SendDatagram(sender, here, sizeof here);
+      } catch (const EqdWinsockException&) {
+        // One unanswered discovery is harmless; the client asks again.
+      }
+    }
+    FireDatagram(sender, buffer, static_cast<size_t>(n));
+  }
+}
+
+void TqdWinsockProtocol::StartDatagramListen() {
+  if (discoveryFd_ >= 0) return;
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
+  try {
+    SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
+    SetOption(fd, SOL_SOCKET, SO_BROADCAST, 1);
+    uint16_t port = mode_ == kListeningMode ? Endpoints.ServerDiscoveryPort : Endpoints.ClientDiscoveryPort;
+    // Bound to every local address, so that answers sent to any of them,
+    // loopback included, arrive.
+    sockaddr_in sa = SocketAddress(in_addr{htonl(INADDR_ANY)}, port);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) RaiseWinsock(errno);
+    if (int err = Window().AsyncSelect(fd, FD_READ); err != 0) RaiseWinsock(err);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  discoveryFd_ = fd;
+  boundDiscoveryPort_ = LocalPort(fd);
+}
+
+void TqdWinsockProtocol::StopDatagramListen() { CloseSocket(Window(), discoveryFd_); }
+
+void TqdWinsockProtocol::SendDatagram(std::string_view address, const uint8_t* data, size_t size) {
+  bool broadcast = address.empty();
+  std::optional<in_addr> target = ResolveIPv4(broadcast ? std::string_view(Endpoints.BroadcastAddress) : address);
+  if (!target) return;
+  uint16_t port = mode_ == kListeningMode ? Endpoints.ClientDiscoveryPort : Endpoints.ServerDiscoveryPort;
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
+  int on = 1;
+  sockaddr_in sa = SocketAddress(*target, port);
+  if ((broadcast && setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) ||
+      sendto(fd, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0) {
+    int err = errno;
+    close(fd);
+    RaiseWinsock(err);
+  }
+  close(fd);
+}
+
+void TqdWinsockProtocol::SocketEvent(int fd, uint16_t event, uint16_t error) {
+  if (fd == connectFd_ && connectFd_ >= 0) {
+    if (event == FD_CONNECT && error == 0) connecting_ = false;
+    if (event == FD_CONNECT && error != 0) connectFailed_ = true;
+    return;
+  }
+  if (fd == listenFd_ && listenFd_ >= 0) {
+    Accept();
+    return;
+  }
+  if (fd == discoveryFd_ && discoveryFd_ >= 0) {
+    ReadDatagrams();
+    return;
+  }
+  TqdWinsockConnection* c = ConnectionOfFd(fd);
+  if (c == nullptr) return;  // a socket of no listed connection: nothing to do
+  if (error != 0) {
+    HangUp(c->Handle());
+    return;
+  }
+  switch (event) {
+    case FD_READ: ReadStream(c); break;
+    case FD_WRITE: Flush(c); break;
+    case FD_CLOSE: {
+      TqdConnectionHandle handle = c->Handle();
+      ReadStream(c);  // what arrived before the close is still delivered
+      HangUp(handle);
+      break;
+    }
+    default: break;
+  }
+}
+
+intptr_t TqdWinsockProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (msg != kSocketEventMessage) return TqdBaseCommsProtocol::WindowProc(msg, wParam, lParam);
+  SocketEvent(static_cast<int>(wParam), SelectEvent(lParam), SelectError(lParam));
+  return 0;
+}
+
+TqdTCPIPProtocol::TqdTCPIPProtocol(std::string_view name, uint8_t mode) : TqdWinsockProtocol(name, mode) {
+  if (mode == kCallingMode) Endpoints = GetClientEndpoints();
+  char host[256] = {};
+  std::optional<in_addr> local;
+  if (gethostname(host, sizeof host - 1) == 0) local = ResolveIPv4(host);
+  if (!local) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockNoLocalAddress);
+  SetLocalAddress(AddressText(*local));
+}
+
+}  // namespace qd

@@ -1,0 +1,111 @@
+// TqdWinsockProtocol and TqdTCPIPProtocol: message parts framed on TCP
+// streams, discovery over UDP datagrams, every socket event delivered to the
+// notify window as message 5105 so that all socket work runs on the
+// transport's thread. Errors carry Winsock numbers mapped from errno.
+//
+// Calling mode (client): Call connects (waiting up to 5000 ms while
+// breathing); a send that would block waits by breathing, so received data
+// is still handled meanwhile.
+// Listening mode (server): Startup opens the listening socket on
+// Endpoints.StreamPort (0 picks a free port, see BoundStreamPort), accepted
+// connections fire OnConnectionAdded; StartDatagramListen opens the server
+// discovery socket, and a discovery request (datagram 6) is answered with
+// datagram 7 carrying LocalName() and LocalAddress() before OnDatagram
+// fires. A listening transport never blocks in a send: what the socket does
+// not take is queued and sent as the socket drains.
+// Thread rules: as every transport (QDLLProt.h).
+#pragma once
+
+#include <netinet/in.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "comms/QDLLProt.h"
+#include "comms/stream_framer.h"
+
+namespace qd {
+
+inline constexpr uint32_t kWinsockMaxMsgSize = 24576;
+inline constexpr int kConnectWaitMs = 5000;
+inline constexpr uint16_t kServerStreamPort = 24677;
+inline constexpr uint16_t kServerDiscoveryPort = 24677;
+inline constexpr uint16_t kClientDiscoveryPort = 24933;
+inline constexpr const char* kBroadcastAddress = "255.255.255.255";
+// A listening transport drops a client that lets this much go unread.
+inline constexpr size_t kMaxUnsentBytes = 80u << 20;
+
+struct TqdWinsockEndpoints {
+  uint16_t StreamPort = kServerStreamPort;
+  uint16_t ServerDiscoveryPort = kServerDiscoveryPort;
+  uint16_t ClientDiscoveryPort = kClientDiscoveryPort;
+  std::string BroadcastAddress = kBroadcastAddress;
+};
+
+class TqdWinsockConnection : public TqdConnection {
+ public:
+  TqdWinsockConnection(TqdBaseCommsProtocol& owner, int fd, std::string_view remoteName);
+  ~TqdWinsockConnection() override;
+  void Close() override;  // shuts the socket down both ways and closes it
+
+  int Fd = -1;
+  TqdStreamFramer Framer;
+  std::vector<uint8_t> SendBuffer;
+  std::vector<uint8_t> Unsent;  // scrambled bytes the socket has not taken yet
+  size_t UnsentOffset = 0;
+  bool SendWaiting = false;  // a send of this connection is breathing
+};
+
+class TqdWinsockProtocol : public TqdBaseCommsProtocol {
+ public:
+  ~TqdWinsockProtocol() override;
+
+  void Startup() override;
+  TqdConnectionHandle Call(std::string_view address) override;
+  void Listen() override;
+  void SendMsg(TqdConnectionHandle handle, const uint8_t* data, size_t size) override;
+  void StartDatagramListen() override;
+  void SendDatagram(std::string_view address, const uint8_t* data, size_t size) override;
+  void StopDatagramListen() override;
+
+  // Set before Startup / Call / StartDatagramListen.
+  TqdWinsockEndpoints Endpoints;
+  // The ports actually bound (useful when 0 asked for a free one).
+  uint16_t BoundStreamPort() const { return boundStreamPort_; }
+  uint16_t BoundDiscoveryPort() const { return boundDiscoveryPort_; }
+
+ protected:
+  TqdWinsockProtocol(std::string_view name, uint8_t mode);
+  intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+
+ private:
+  TqdWinsockConnection* ConnectionOfFd(int fd);
+  void Accept();
+  void ReadStream(TqdWinsockConnection* connection);
+  void ReadDatagrams();
+  // Sends what the socket takes; false after a send error (connection hung up).
+  bool Flush(TqdWinsockConnection* connection);
+  void SocketEvent(int fd, uint16_t event, uint16_t error);
+
+  int listenFd_ = -1;
+  int discoveryFd_ = -1;
+  int connectFd_ = -1;
+  bool connecting_ = false;
+  bool connectFailed_ = false;
+  uint16_t boundStreamPort_ = 0;
+  uint16_t boundDiscoveryPort_ = 0;
+};
+
+class TqdTCPIPProtocol : public TqdWinsockProtocol {
+ public:
+  // Raises EqdWinsockException (string 138) when the host's own address
+  // cannot be found. In calling mode the endpoints come from the client
+  // configuration (defaults unless overridden there).
+  TqdTCPIPProtocol(std::string_view name, uint8_t mode);
+};
+
+// A dotted IPv4 address or a host name; nullopt when it does not resolve.
+std::optional<in_addr> ResolveIPv4(std::string_view text);
+
+}  // namespace qd

@@ -1,0 +1,245 @@
+#include "comms/single_user.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/QDLLExcp.h"
+#include "base/endian.h"
+#include "base/string_ids.h"
+#include "platform/socket_errors.h"
+
+namespace qd {
+namespace {
+
+// Packets read per FD_READ before other messages get their turn.
+constexpr int kPacketsPerRead = 64;
+// How long a send waits for a peer that does not read before giving up.
+constexpr int kSendWaitMs = 2000;
+
+bool MakeAddress(const std::string& path, sockaddr_un& address) {
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+[[noreturn]] void RaiseErrno(int err) { throw EqdWinsockException::CreateForWinsockCode(WinsockErrorFromErrno(err)); }
+
+bool WaitFd(int fd, short events, int ms) {
+  pollfd p{fd, events, 0};
+  int r;
+  do r = poll(&p, 1, ms);
+  while (r < 0 && errno == EINTR);
+  return r > 0;
+}
+
+}  // namespace
+
+std::string SingleUserSocketPath() {
+  if (const char* over = std::getenv("QUILLDRIVE_SINGLE_USER_SOCKET"); over != nullptr && *over != '\0')
+    return over;
+  if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run != nullptr && *run != '\0')
+    return std::string(run) + "/quilldrive/single-user";
+  return "/tmp/quilldrive-" + std::to_string(getuid()) + "/single-user";
+}
+
+TqdSingleUserConnection::TqdSingleUserConnection(TqdBaseCommsProtocol& owner, int fd)
+    : TqdConnection(owner, ""), Fd(fd), SendBuffer(kSingleUserPacketSize), ReceiveBuffer(kSingleUserPacketSize) {}
+
+TqdSingleUserConnection::~TqdSingleUserConnection() { Close(); }
+
+void TqdSingleUserConnection::Close() {
+  if (Fd < 0) return;
+  if (!PeerClosed) {
+    uint8_t hangUp[4];
+    PutUInt32LE(hangUp, kSingleUserHangUp);
+    ssize_t r = send(Fd, hangUp, sizeof hangUp, MSG_NOSIGNAL | MSG_DONTWAIT);
+    (void)r;  // a peer that is gone needs no hang-up
+  }
+  Owner.Window().CancelSelect(Fd);
+  close(Fd);
+  Fd = -1;
+}
+
+TqdSingleUserProtocol::TqdSingleUserProtocol(std::string_view name, uint8_t mode)
+    : TqdBaseCommsProtocol(name, mode) {
+  maxMsgSize_ = kSingleUserMaxMsgSize;
+  needsPartAck_ = true;
+  discoveryWait_ = 250;
+  CreateNotifyWindow();
+}
+
+TqdSingleUserProtocol::~TqdSingleUserProtocol() {
+  for (int i = ConnectionCount() - 1; i >= 0; --i)
+    if (TqdConnection* c = ConnectionAt(i)) RemoveConnection(c->Handle());
+  if (listenFd_ >= 0) {
+    Window().CancelSelect(listenFd_);
+    close(listenFd_);
+    unlink(path_.c_str());
+  }
+}
+
+void TqdSingleUserProtocol::Startup() {
+  if (mode_ != kListeningMode || listenFd_ >= 0) return;
+  path_ = SingleUserSocketPath();
+  sockaddr_un address;
+  if (!MakeAddress(path_, address)) RaiseErrno(ENAMETOOLONG);
+  if (std::getenv("QUILLDRIVE_SINGLE_USER_SOCKET") == nullptr) {
+    std::string dir = path_.substr(0, path_.rfind('/'));
+    mkdir(dir.c_str(), 0700);  // an existing directory is fine
+  }
+  int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) RaiseErrno(errno);
+  // A socket file that nobody answers on is left over from a server that
+  // ended without cleaning up; one that answers belongs to a live server.
+  int probe = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (probe >= 0) {
+    bool live = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(probe);
+    if (live) {
+      close(fd);
+      RaiseErrno(EADDRINUSE);
+    }
+    unlink(path_.c_str());
+  }
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0) {
+    int err = errno;
+    close(fd);
+    RaiseErrno(err);
+  }
+  listenFd_ = fd;
+  if (int err = Window().AsyncSelect(fd, FD_ACCEPT); err != 0) RaiseErrno(err);
+}
+
+TqdConnectionHandle TqdSingleUserProtocol::Call(std::string_view) {
+  if (mode_ == kListeningMode) RaiseTableError<EqdCommsException>(GeneralStrings(), gsServersCannotCall);
+  sockaddr_un address;
+  if (!MakeAddress(SingleUserSocketPath(), address)) return 0;
+  int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  uint8_t answer[kSingleUserPacketSize];
+  bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                  WaitFd(fd, POLLIN, kSingleUserAcceptWaitMs) &&
+                  recv(fd, answer, sizeof answer, MSG_DONTWAIT) == 4 && GetUInt32LE(answer) == kSingleUserAccepted;
+  int flags = accepted ? fcntl(fd, F_GETFL) : -1;
+  if (!accepted || flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+    close(fd);
+    return 0;
+  }
+  auto* connection = new TqdSingleUserConnection(*this, fd);
+  AddConnection(connection);
+  if (Window().AsyncSelect(fd, FD_READ | FD_CLOSE) != 0) {
+    RemoveConnection(connection->Handle());
+    return 0;
+  }
+  return connection->Handle();
+}
+
+void TqdSingleUserProtocol::Accept() {
+  for (;;) {
+    int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;  // EAGAIN: all taken; other errors: the next FD_ACCEPT tries again
+    auto* connection = new TqdSingleUserConnection(*this, fd);
+    AddConnection(connection);
+    uint8_t accepted[4];
+    PutUInt32LE(accepted, kSingleUserAccepted);
+    if (!SendPacket(connection, accepted, sizeof accepted) ||
+        Window().AsyncSelect(fd, FD_READ | FD_CLOSE) != 0) {
+      connection->PeerClosed = true;
+      RemoveConnection(connection->Handle());
+      continue;
+    }
+    FireConnectionAdded(connection->Handle());
+  }
+}
+
+bool TqdSingleUserProtocol::SendPacket(TqdSingleUserConnection* connection, const uint8_t* data, size_t size) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendWaitMs);
+  for (;;) {
+    if (send(connection->Fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(size)) return true;
+    if (errno != EAGAIN && errno != EINTR) return false;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    WaitFd(connection->Fd, POLLOUT, static_cast<int>(left.count()));
+  }
+}
+
+void TqdSingleUserProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data, size_t size) {
+  auto* connection = static_cast<TqdSingleUserConnection*>(FindConnection(handle));
+  if (connection == nullptr || connection->Fd < 0 || size > kSingleUserMaxMsgSize) return;
+  uint8_t* packet = connection->SendBuffer.data();
+  PutUInt32LE(packet, kSingleUserData);
+  if (size > 0) std::memcpy(packet + 4, data, size);
+  KeyFor(connection).ScramblePart(packet + 4, size);
+  if (!SendPacket(connection, packet, 4 + size)) {
+    // The peer is gone or has stopped reading: nothing more can be said.
+    connection->PeerClosed = true;
+    HangUp(handle);
+  }
+}
+
+TqdSingleUserConnection* TqdSingleUserProtocol::ConnectionOfFd(int fd) {
+  for (int i = 0; i < ConnectionCount(); ++i) {
+    auto* c = static_cast<TqdSingleUserConnection*>(ConnectionAt(i));
+    if (c != nullptr && c->Fd == fd) return c;
+  }
+  return nullptr;
+}
+
+void TqdSingleUserProtocol::Read(TqdSingleUserConnection* connection) {
+  TqdConnectionUse use(*this, connection);
+  TqdConnectionHandle handle = connection->Handle();
+  for (int i = 0; i < kPacketsPerRead && connection->Fd >= 0; ++i) {
+    uint8_t* packet = connection->ReceiveBuffer.data();
+    ssize_t n = recv(connection->Fd, packet, kSingleUserPacketSize, MSG_DONTWAIT | MSG_TRUNC);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    // End of stream, an error, a packet too short for its identifier or too
+    // long for a part: the peer is gone or does not speak this protocol.
+    if (n < 4 || n > static_cast<ssize_t>(kSingleUserPacketSize)) {
+      connection->PeerClosed = true;
+      HangUp(handle);
+      return;
+    }
+    uint32_t id = GetUInt32LE(packet);
+    if (id == kSingleUserData) {
+      HandleReceivedMessage(handle, packet + 4, static_cast<size_t>(n) - 4);
+    } else if (id == kSingleUserHangUp) {
+      connection->PeerClosed = true;
+      HangUp(handle);
+      return;
+    }  // anything else is not for us
+  }
+}
+
+intptr_t TqdSingleUserProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (msg != kSocketEventMessage) return TqdBaseCommsProtocol::WindowProc(msg, wParam, lParam);
+  int fd = static_cast<int>(wParam);
+  if (fd == listenFd_) {
+    Accept();
+    return 0;
+  }
+  TqdSingleUserConnection* connection = ConnectionOfFd(fd);
+  if (connection == nullptr) return 0;
+  TqdConnectionHandle handle = connection->Handle();
+  Read(connection);
+  if (SelectEvent(lParam) != FD_READ || SelectError(lParam) != 0) {
+    // Closed or failed: what was still buffered has been read above.
+    if (FindConnection(handle) == connection) {
+      connection->PeerClosed = true;
+      HangUp(handle);
+    }
+  }
+  return 0;
+}
+
+}  // namespace qd

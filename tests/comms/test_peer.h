@@ -1,0 +1,81 @@
+// An in-test server on its own thread, built from the listening transports
+// and TqdServerEndpoint: attaches clients, confirms logins, answers detach,
+// echoes other requests unless the test supplies its own handler, and logs
+// what it sees.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "comms/QDLLWsck.h"
+#include "comms/server_endpoint.h"
+#include "comms/single_user.h"
+
+namespace qd::test {
+
+enum class PeerTransport { kTCP, kSingleUser };
+
+struct PeerBehaviour {
+  int32_t ServerVersion = 15200;
+  int32_t ScramblingCode = 0x1234567;
+  bool Secure = false;
+  std::string Password = "secret";
+  uint32_t ClientID = 77;
+  int32_t InactivityInterval = 5000;
+  int32_t KeepAliveInterval = 2500;
+  int32_t KeepAliveRetries = 5;
+  // A login scrambled with another key is answered so that the client can
+  // read it (else it is answered with the peer's key: noise to the client).
+  bool AnswerBadLoginReadably = true;
+  // Non-final parts are handed on (and acknowledged) only after this delay.
+  uint32_t AckDelayMs = 0;
+  std::string ServerName = "QDTEST";
+  uint16_t ClientDiscoveryPort = 0;  // 0: the fixed port
+  // Handles a request itself when it answers true (runs on the peer thread).
+  std::function<bool(TqdServerEndpoint&, const TqdIncomingRequest&)> OnRequest;
+};
+
+class TestPeer {
+ public:
+  TestPeer(PeerTransport transport, PeerBehaviour behaviour);
+  ~TestPeer();
+
+  uint16_t Port() const { return port_; }
+  // Every message number received (sound or not), in order.
+  std::vector<uint32_t> Received();
+  // The log of parts ("part <id> <first><last> <len>") and acknowledgements ("ack").
+  std::vector<std::string> PartLog();
+  int ConnectionCount();
+  // Runs `task` on the peer thread and waits for it (at most 5 s).
+  void Run(std::function<void(TqdBaseCommsProtocol&, TqdServerEndpoint&)> task);
+  // Waits up to 5 s for `predicate` (checked on the caller's thread).
+  bool WaitUntil(const std::function<bool()>& predicate);
+
+ private:
+  void Main(PeerTransport transport);
+  void Handle(TqdServerEndpoint& endpoint, const TqdIncomingRequest& request);
+  void Log(std::vector<uint32_t>* ids, uint32_t id, std::string line = {});
+
+  PeerBehaviour behaviour_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<uint16_t> port_{0};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool ready_ = false;
+  std::string startError_;
+  std::vector<uint32_t> received_;
+  std::vector<std::string> partLog_;
+  std::vector<std::function<void(TqdBaseCommsProtocol&, TqdServerEndpoint&)>> tasks_;
+  int connections_ = 0;
+  uint64_t submitted_ = 0;
+  uint64_t finished_ = 0;
+};
+
+}  // namespace qd::test
