@@ -1,0 +1,188 @@
+// Transport-specific behaviour: part sizes and acknowledgements on the
+// single-user transport, discovery and connecting over TCP/IP.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "comms/QDClComm.h"
+#include "base/QDLLExcp.h"
+#include "comms/QDCLCfg.h"
+#include "comms/keepalive.h"
+#include "test_peer.h"
+
+namespace qd::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) { setenv(name, value.c_str(), 1); }
+  ~ScopedEnv() { unsetenv(name_); }
+
+ private:
+  const char* name_;
+};
+
+fs::path TempDir(const char* what) {
+  static int counter = 0;
+  fs::path dir = fs::temp_directory_path() /
+                 (std::string("qd_") + what + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter));
+  fs::create_directories(dir);
+  return dir;
+}
+
+class SingleUserTest : public ::testing::Test {
+ protected:
+  SingleUserTest() : dir_(TempDir("su")), env_("QUILLDRIVE_SINGLE_USER_SOCKET", (dir_ / "su").string()) {}
+  ~SingleUserTest() override { fs::remove_all(dir_); }
+  void Start(PeerBehaviour b = {}) {
+    peer_ = std::make_unique<TestPeer>(PeerTransport::kSingleUser, std::move(b));
+    engine_ = std::make_unique<TqdClientCommsEngine>("PC1", SingleUserProtocolClass());
+    engine_->Startup();
+  }
+  void TearDown() override {
+    engine_.reset();
+    peer_.reset();
+  }
+  fs::path dir_;
+  ScopedEnv env_;
+  std::unique_ptr<TestPeer> peer_;
+  std::unique_ptr<TqdClientCommsEngine> engine_;
+};
+
+TEST_F(SingleUserTest, RequestsOf4072And4073BytesWaitForTheAcknowledgementBetweenParts) {
+  PeerBehaviour b;
+  b.AckDelayMs = 100;  // a client that did not wait would send its second part meanwhile
+  Start(b);
+  ASSERT_EQ(engine_->Attach("any", "bob", "secret"), qdOK);
+  struct Case {
+    uint32_t size;
+    std::vector<std::string> log;
+  };
+  const Case cases[] = {
+      {4072, {"part 2048 11 4096"}},
+      // The echo comes back in two parts too: the client acknowledges the first.
+      {4073, {"part 2048 10 4096", "ack", "part 2048 01 25", "part 5 11 24"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> data(c.size, 0x5A);
+    std::vector<uint8_t> reply(c.size);
+    size_t before = peer_->PartLog().size();
+    EXPECT_EQ(engine_->Request(msgGetRecord, data.data(), c.size, reply.data(), c.size), qdOK);
+    EXPECT_EQ(reply, data);
+    auto log = peer_->PartLog();
+    EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(before), log.end()), c.log) << c.size;
+  }
+}
+
+TEST_F(SingleUserTest, DiscoveryYieldsOnlyTheLocalServer) {
+  Start();
+  std::vector<std::string> names = {"stale"};
+  engine_->GetServerNames(names);
+  EXPECT_EQ(names, std::vector<std::string>{"local server"});
+}
+
+TEST_F(SingleUserTest, CallWithoutAServerGivesNoConnection) {
+  engine_ = std::make_unique<TqdClientCommsEngine>("PC1", SingleUserProtocolClass());
+  EXPECT_EQ(engine_->Attach("any", "bob", "secret"), qdErrNetServerNotFound);
+}
+
+TEST_F(SingleUserTest, HangUpsTravelBothWays) {
+  Start();
+  ASSERT_EQ(engine_->Attach("any", "bob", "secret"), qdOK);
+  peer_->Run([](TqdBaseCommsProtocol& t, TqdServerEndpoint&) { t.HangUp(t.ConnectionAt(0)->Handle()); });
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (engine_->IsConnected() && std::chrono::steady_clock::now() < deadline) engine_->Transport().Breathe(10);
+  EXPECT_FALSE(engine_->IsConnected());
+
+  ASSERT_EQ(engine_->Attach("any", "bob", "secret"), qdOK);
+  EXPECT_TRUE(peer_->WaitUntil([&] { return peer_->ConnectionCount() == 1; }));
+  engine_.reset();  // the client's transport goes: the server hears the hang-up
+  EXPECT_TRUE(peer_->WaitUntil([&] { return peer_->ConnectionCount() == 0; }));
+}
+
+TEST_F(SingleUserTest, ASecondServerCannotTakeALiveSocket) {
+  Start();
+  EXPECT_THROW(TqdSingleUserProtocol("QD2", kListeningMode).Startup(), EqdWinsockException);
+  EXPECT_THROW(TqdSingleUserProtocol("QD2", kListeningMode).Call(""), EqdCommsException);
+}
+
+uint16_t FreeUdpPort() {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  socklen_t len = sizeof sa;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+  close(fd);
+  return ntohs(sa.sin_port);
+}
+
+TEST(TcpTransportTest, DiscoveryOnLoopbackWithTheAddressOverride) {
+  uint16_t clientPort = FreeUdpPort();
+  PeerBehaviour b;
+  b.ClientDiscoveryPort = clientPort;
+  TestPeer peer(PeerTransport::kTCP, b);
+  fs::path config = TempDir("cfg");
+  fs::create_directories(config / "Brackwater");
+  std::ofstream(config / "Brackwater" / "Quilldrive.conf")
+      << "[Client Configuration]\nProtocol=TCP/IP\nServerPort=" << peer.Port()
+      << "\nClientDiscoveryPort=" << clientPort << "\nDiscoveryAddress=127.0.0.1\n";
+  ScopedEnv env("XDG_CONFIG_DIRS", config.string());
+  TqdClientCommsEngine engine("PC1", *GetDefaultProtocolClass());
+  engine.Startup();
+  std::vector<std::string> names;
+  engine.GetServerNames(names);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].rfind("QDTEST", 0), 0u) << names[0];
+  // The entry is an address the engine attaches with.
+  EXPECT_EQ(engine.Attach(names[0], "bob", "secret"), qdOK);
+  fs::remove_all(config);
+}
+
+TEST(TcpTransportTest, RefusedConnectionIsReportedWithoutWaiting) {
+  uint16_t closedPort;
+  {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    closedPort = ntohs(sa.sin_port);
+    close(fd);  // nobody listens there now
+  }
+  TqdClientCommsEngine engine("PC1", TCPIPProtocolClass());
+  static_cast<TqdWinsockProtocol&>(engine.Transport()).Endpoints.StreamPort = closedPort;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(engine.Attach("x@127.0.0.1", "bob", ""), qdErrNetServerNotFound);
+  EXPECT_EQ(engine.Attach("x@no.such.host.invalid", "bob", ""), qdErrNetServerNotFound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+}
+
+TEST(TcpTransportTest, ModeErrors) {
+  TqdTCPIPProtocol server("QD", kListeningMode);
+  EXPECT_THROW(server.Call("127.0.0.1"), EqdCommsException);
+  TqdTCPIPProtocol client("QD", kCallingMode);
+  EXPECT_THROW(client.Listen(), EqdCommsException);
+  EXPECT_FALSE(client.LocalAddress().empty());
+  EXPECT_EQ(client.MaxMsgSize(), 24576u);
+  EXPECT_FALSE(client.NeedsPartAck());
+}
+
+TEST(ProtocolClassTest, TransportsWithoutAnEmulationYetRaise) {
+  EXPECT_THROW(TqdClientCommsEngine("PC1", IPXSPXProtocolClass()), EqdWinsockException);
+  EXPECT_THROW(TqdClientCommsEngine("PC1", NetBIOSProtocolClass()), EqdNetBIOSException);
+}
+
+}  // namespace
+}  // namespace qd::test
