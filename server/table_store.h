@@ -1,0 +1,83 @@
+// The storage of one alias directory: one SQLite file holding, per table,
+// its dictionary (stream form), its records as record buffers with a
+// deleted mark, and one key table per index of order-preserving binary keys
+// (key_encoding.h). Unique indexes keep one row per key; the others order
+// equal keys by record number.
+//
+// Schema: qd_tables(id, name, ext, dict); qd_indexes(key_id, table_id,
+// number); records in r<id>(rid, deleted, rec); keys in k<key_id>(key, rid).
+// Tables and key tables are named by numbers, never by client text.
+//
+// Thread rules: a store is one connection, used by one thread at a time.
+// Several stores (threads) may use the same file; WAL lets readers go on
+// while a writer works.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dict/QDLLDict.h"
+#include "server/sqlite_db.h"
+
+namespace qd {
+
+inline constexpr const char* kStoreFileName = "quilldrive.db";
+// How long a request waits for another writer of the same file.
+inline constexpr int kRequestBusyMs = 30000;
+
+struct TqdTableInfo {
+  int64_t Id = 0;
+  std::string Name;
+  std::string Extension;
+  int64_t Records = 0;  // not deleted
+  int64_t Deleted = 0;
+};
+
+class TqdTableStore {
+ public:
+  TqdTableStore(const std::string& directory, int busyMs = kRequestBusyMs);
+
+  TqdSqliteDb& Db() { return db_; }
+
+  // Tables whose name matches `pattern` (* and ?, no regard to case; an
+  // empty pattern matches all), sorted by name.
+  std::vector<TqdTableInfo> ListTables(const std::string& pattern);
+  std::optional<int64_t> FindTable(const std::string& name);
+  // The stored stream form of the table's dictionary.
+  std::vector<uint8_t> DictionaryBytes(int64_t tableId);
+  std::unique_ptr<TqdDataDictionary> LoadDictionary(int64_t tableId);
+  void SaveDictionary(int64_t tableId, TqdDataDictionary& dict);
+
+  // Creates an empty table (replacing one of that name when `overwrite`);
+  // 13060 when it exists and overwrite is off.
+  int64_t CreateTable(const std::string& name, TqdDataDictionary& dict, bool overwrite);
+  void DeleteTable(const std::string& name);
+  // 10024 when `from` is missing; 13060 when `to` is taken by another table.
+  void RenameTable(const std::string& from, const std::string& to);
+  void EmptyTable(const std::string& name);
+  // Removes index `indexNo` (1 or more) from the dictionary with its keys.
+  void DeleteIndex(const std::string& name, int32_t indexNo);
+
+  // The key table of index `number` (1 or more), created when missing;
+  // with `recreate` it is made afresh, empty, in the shape `unique` asks for.
+  std::string KeyTableName(int64_t tableId, int32_t number, bool unique, bool recreate = false);
+  static std::string RecordTableName(int64_t tableId);
+
+  // Appends a record without touching the key tables: a rebuild follows.
+  int64_t AppendRecord(int64_t tableId, const std::vector<uint8_t>& record, bool deleted);
+
+ private:
+  int64_t RequireTable(const std::string& name);
+  void DropTableContent(int64_t tableId);
+
+  TqdSqliteDb db_;
+};
+
+// True when `name` matches the wildcard pattern (* any run, ? one
+// character), without regard to ASCII case.
+bool MatchesWildcard(const std::string& pattern, const std::string& name);
+
+}  // namespace qd

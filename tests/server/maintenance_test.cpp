@@ -1,0 +1,133 @@
+#include "server/maintenance.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/endian.h"
+#include "server/server_results.h"
+#include "temp_dir.h"
+#include "test_tables.h"
+
+namespace qd {
+namespace {
+
+std::vector<int32_t> IdsInOrder(TqdTableStore& store, int64_t tableId, int32_t indexNo) {
+  auto dict = store.LoadDictionary(tableId);
+  std::string keys = store.KeyTableName(tableId, indexNo, false);
+  auto q = store.Db().Prepare("SELECT r.rec FROM " + keys + " k JOIN " +
+                              TqdTableStore::RecordTableName(tableId) +
+                              " r ON r.rid = k.rid ORDER BY k.key, k.rid");
+  std::vector<int32_t> ids;
+  while (q.Step()) ids.push_back(GetInt32LE(q.Blob(0).data()));
+  return ids;
+}
+
+class MaintenanceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    tableId_ = store_.CreateTable("Orders", *dict_, false);
+    test::FillOrders(store_, tableId_, *dict_, 50, 5);
+  }
+  test::TempDir dir_;
+  TqdTableStore store_{dir_.Path()};
+  std::unique_ptr<TqdDataDictionary> dict_ = test::OrdersDictionary();
+  int64_t tableId_ = 0;
+};
+
+TEST_F(MaintenanceTest, RebuildKeysLiveRecordsInIndexOrder) {
+  TqdTaskProgress progress;
+  RunRebuildIndex(store_, "Orders", 3, progress);
+  auto ids = IdsInOrder(store_, tableId_, 3);
+  ASSERT_EQ(ids.size(), 40u);
+  EXPECT_TRUE(std::is_sorted(ids.rbegin(), ids.rend()));  // descending amounts
+  EXPECT_EQ(progress.Done.load(), progress.Total.load());
+  EXPECT_EQ(progress.Total.load(), 80);
+  EXPECT_EQ(progress.Percent(), 100);
+}
+
+TEST_F(MaintenanceTest, RebuildOfIndexZeroDoesNothing) {
+  TqdTaskProgress progress;
+  RunRebuildIndex(store_, "Orders", 0, progress);
+  EXPECT_EQ(progress.Percent(), 100);
+}
+
+TEST_F(MaintenanceTest, RebuildFailuresLeaveTheKeysAlone) {
+  TqdTaskProgress progress;
+  RunRebuildIndex(store_, "Orders", 1, progress);
+  // A second record with Id 1 breaks the unique index.
+  TqdRecordWriter writer(*dict_);
+  writer.SetInteger(0, 1);
+  store_.AppendRecord(tableId_, writer.Bytes(), false);
+  TqdTaskProgress again;
+  try {
+    RunRebuildIndex(store_, "Orders", 1, again);
+    FAIL();
+  } catch (const EqdStorageError& e) {
+    EXPECT_EQ(e.Code, qdErrKeyViolation);
+  }
+  EXPECT_EQ(IdsInOrder(store_, tableId_, 1).size(), 40u);
+  TqdTaskProgress missing;
+  EXPECT_THROW(RunRebuildIndex(store_, "Nope", 1, missing), EqdStorageError);
+  EXPECT_THROW(RunRebuildIndex(store_, "Orders", 9, missing), EqdStorageError);
+}
+
+TEST_F(MaintenanceTest, PackDropsDeletedRenumbersAndRebuildsEveryIndex) {
+  TqdTaskProgress progress;
+  RunPackTable(store_, "Orders", progress);
+  auto info = store_.ListTables("Orders");
+  EXPECT_EQ(info[0].Records, 40);
+  EXPECT_EQ(info[0].Deleted, 0);
+  auto rids = store_.Db().Prepare("SELECT MIN(rid), MAX(rid) FROM " + TqdTableStore::RecordTableName(tableId_));
+  ASSERT_TRUE(rids.Step());
+  EXPECT_EQ(rids.Int(0), 1);
+  EXPECT_EQ(rids.Int(1), 40);
+  rids.Reset();
+  for (int32_t i = 1; i <= 4; ++i) EXPECT_EQ(IdsInOrder(store_, tableId_, i).size(), 40u) << i;
+  auto byId = IdsInOrder(store_, tableId_, 1);
+  EXPECT_TRUE(std::is_sorted(byId.begin(), byId.end()));
+  EXPECT_EQ(progress.Total.load(), 50 + 4 * 80);
+  EXPECT_EQ(progress.Done.load(), progress.Total.load());
+}
+
+TEST_F(MaintenanceTest, CancelledPackLeavesTheTable) {
+  TqdTaskProgress progress;
+  progress.Cancelled = true;
+  EXPECT_THROW(RunPackTable(store_, "Orders", progress), EqdStorageError);
+  auto info = store_.ListTables("Orders");
+  EXPECT_EQ(info[0].Records, 40);
+  EXPECT_EQ(info[0].Deleted, 10);
+}
+
+TEST_F(MaintenanceTest, AddIndexExtendsTheDictionaryAndKeys) {
+  TqdNewIndex index{"ByDay", {3}, true, false, false};
+  TqdTaskProgress progress;
+  RunAddIndex(store_, "Orders", index, progress);
+  auto dict = store_.LoadDictionary(tableId_);
+  ASSERT_EQ(dict->IndexCount(), 6);
+  EXPECT_EQ(dict->IndexName(5), "ByDay");
+  auto ids = IdsInOrder(store_, tableId_, 5);
+  ASSERT_EQ(ids.size(), 40u);
+  EXPECT_EQ(ids.front(), 49);
+}
+
+TEST_F(MaintenanceTest, AddIndexChecks) {
+  auto dict = store_.LoadDictionary(tableId_);
+  struct Case {
+    TqdNewIndex Index;
+    TqdResult Code;
+  };
+  const Case cases[] = {
+      {{"ByDay", {3}}, qdOK},
+      {{"byname", {3}}, qdErrIndexExists},
+      {{"", {3}}, qdErrInvalidIndexName},
+      {{"X", {}}, 10023},
+      {{"X", {7}}, 10023},
+      {{"X", {-1}}, 10023},
+      {{"X", std::vector<int32_t>(17, 0)}, 10023},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckNewIndex(*dict, c.Index), c.Code) << c.Index.Name;
+}
+
+}  // namespace
+}  // namespace qd
