@@ -41,6 +41,13 @@ bool TqdServerEndpoint::OnMessage(TqdConnectionHandle connection, size_t size, u
   }
   const uint8_t* data = part + kMsgHeaderSize;
   uint32_t dataSize = header.MsgLen - kMsgHeaderSize;
+  if (header.FirstPart == 1 && header.LastPart == 1) {
+    // A one-part request needs no putting together.
+    TqdIncomingRequest request{connection, header.MsgID, header.ClientID, header.DataKind == kDataKindStream,
+                               std::vector<uint8_t>(data, data + dataSize)};
+    if (OnRequest) OnRequest(*this, request);
+    return true;
+  }
   TqdPartStatus status =
       header.FirstPart == 1
           ? queue_.AddFirstPart(header.MsgID, connection, header.DataKind, data, dataSize, header.TotalSize, 0)

@@ -328,16 +328,19 @@ bool TqdMessageQueue::WaitFor(TqdNotifyWindow* window, int timeoutMs) {
   auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
     ProcessSent();
-    Gather(0);
     if (HasPendingFor(window)) return true;
     int wait = -1;
     if (timeoutMs >= 0) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return false;
-      wait = static_cast<int>(left);
+      wait = left > 0 ? static_cast<int>(left) : 0;
     }
+    // Returns at once when the kernel has something ready.
     Gather(wait);
     if (HasPendingFor(window)) return true;
+    if (wait == 0) {
+      ProcessSent();
+      return HasPendingFor(window);
+    }
   }
 }
 
@@ -351,7 +354,8 @@ void TqdMessageQueue::AfterDispatch(uint64_t sourceId) {
 
 bool TqdMessageQueue::DispatchOne(TqdNotifyWindow* window) {
   ProcessSent();
-  Gather(0);
+  // The kernel is asked only when nothing is waiting already.
+  if (!HasPendingFor(window)) Gather(0);
   Pending message;
   {
     std::lock_guard guard(mutex_);
@@ -374,9 +378,9 @@ bool TqdMessageQueue::DispatchOne(TqdNotifyWindow* window) {
 
 int TqdMessageQueue::DispatchPending() {
   size_t limit;
+  ProcessSent();
+  if (!HasPendingFor(nullptr)) Gather(0);
   {
-    ProcessSent();
-    Gather(0);
     std::lock_guard guard(mutex_);
     limit = pending_.size();
   }
