@@ -92,6 +92,15 @@ TqdConnection* TqdBaseCommsProtocol::ConnectionAt(int index) {
   return static_cast<TqdConnection*>(connections_.Items(index));
 }
 
+TqdConnection* TqdBaseCommsProtocol::FindConnectionIf(const std::function<bool(const TqdConnection&)>& match) {
+  std::lock_guard guard(lock_);
+  for (int i = 0; i < connections_.Count(); ++i) {
+    auto* c = static_cast<TqdConnection*>(connections_.Items(i));
+    if (match(*c)) return c;
+  }
+  return nullptr;
+}
+
 void TqdBaseCommsProtocol::AddConnection(TqdConnection* connection) {
   std::lock_guard guard(lock_);
   if (!connections_.Insert(connection)) delete connection;  // cannot happen: keys are identities

@@ -123,6 +123,8 @@ class TqdBaseCommsProtocol {
   int ConnectionCount();
   // The connection at `index` of the list, or nullptr.
   TqdConnection* ConnectionAt(int index);
+  // The first connection for which `match` holds, or nullptr.
+  TqdConnection* FindConnectionIf(const std::function<bool(const TqdConnection&)>& match);
 
   void SetScramblingSeed(int32_t seed) { key_.SetSeed(seed); }
   const TqdScrambleKey& ScrambleKey() const { return key_; }

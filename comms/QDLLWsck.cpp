@@ -240,11 +240,8 @@ void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data
 }
 
 TqdWinsockConnection* TqdWinsockProtocol::ConnectionOfFd(int fd) {
-  for (int i = 0; i < ConnectionCount(); ++i) {
-    auto* c = static_cast<TqdWinsockConnection*>(ConnectionAt(i));
-    if (c != nullptr && c->Fd == fd) return c;
-  }
-  return nullptr;
+  return static_cast<TqdWinsockConnection*>(
+      FindConnectionIf([fd](const TqdConnection& c) { return static_cast<const TqdWinsockConnection&>(c).Fd == fd; }));
 }
 
 void TqdWinsockProtocol::ReadStream(TqdWinsockConnection* c) {

@@ -189,11 +189,8 @@ void TqdSingleUserProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* d
 }
 
 TqdSingleUserConnection* TqdSingleUserProtocol::ConnectionOfFd(int fd) {
-  for (int i = 0; i < ConnectionCount(); ++i) {
-    auto* c = static_cast<TqdSingleUserConnection*>(ConnectionAt(i));
-    if (c != nullptr && c->Fd == fd) return c;
-  }
-  return nullptr;
+  return static_cast<TqdSingleUserConnection*>(
+      FindConnectionIf([fd](const TqdConnection& c) { return static_cast<const TqdSingleUserConnection&>(c).Fd == fd; }));
 }
 
 void TqdSingleUserProtocol::Read(TqdSingleUserConnection* connection) {

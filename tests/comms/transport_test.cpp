@@ -114,8 +114,9 @@ TEST_F(SingleUserTest, ASecondServerCannotTakeALiveSocket) {
   EXPECT_THROW(TqdSingleUserProtocol("QD2", kListeningMode).Call(""), EqdCommsException);
 }
 
-uint16_t FreeUdpPort() {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+// A loopback port that was free a moment ago (its socket is closed again).
+uint16_t FreePort(int type) {
+  int fd = socket(AF_INET, type, 0);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -127,7 +128,7 @@ uint16_t FreeUdpPort() {
 }
 
 TEST(TcpTransportTest, DiscoveryOnLoopbackWithTheAddressOverride) {
-  uint16_t clientPort = FreeUdpPort();
+  uint16_t clientPort = FreePort(SOCK_DGRAM);
   PeerBehaviour b;
   b.ClientDiscoveryPort = clientPort;
   TestPeer peer(PeerTransport::kTCP, b);
@@ -149,18 +150,7 @@ TEST(TcpTransportTest, DiscoveryOnLoopbackWithTheAddressOverride) {
 }
 
 TEST(TcpTransportTest, RefusedConnectionIsReportedWithoutWaiting) {
-  uint16_t closedPort;
-  {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    closedPort = ntohs(sa.sin_port);
-    close(fd);  // nobody listens there now
-  }
+  uint16_t closedPort = FreePort(SOCK_STREAM);  // nobody listens there now
   TqdClientCommsEngine engine("PC1", TCPIPProtocolClass());
   static_cast<TqdWinsockProtocol&>(engine.Transport()).Endpoints.StreamPort = closedPort;
   auto start = std::chrono::steady_clock::now();
