@@ -1,0 +1,159 @@
+// TqdServerCore: everything the server does between receiving a complete
+// request and sending its reply, without any transport: the clients'
+// state (attach, login, sessions, databases, cursors), one handler per
+// message number, the storage work handed to the request workers, the
+// tasks, and the status answers that wait for progress.
+//
+// Every request gets exactly one reply with its message number. Before a
+// client has logged in only attach (11), detach (2) and login (9) are
+// served; other numbers answer 10036. Unknown numbers answer 12289.
+//
+// Thread rules: all calls on the serving thread. Storage work runs on the
+// request workers and the task threads; their results come back through
+// RunCompletions, which the glue calls when the wake function fires. The
+// glue calls OnTimer every kCoreTimerMs.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "comms/msg_numbers.h"
+#include "server/request_pool.h"
+#include "server/server_config.h"
+#include "server/task_manager.h"
+
+namespace qd {
+
+using TqdCoreConnection = uint32_t;
+
+inline constexpr int32_t kServerVersion = 15200;
+inline constexpr uint32_t kCoreTimerMs = 10;
+// A status poll whose answer would repeat the last one waits up to this
+// long for the progress to move, so that a client polling back to back
+// does not take the processor from the task it is waiting for.
+inline constexpr uint32_t kStatusWaitMs = 100;
+// The largest restructure request (header and dictionary) accepted.
+inline constexpr size_t kMaxRestructureBytes = 4u << 20;
+
+// What the core asks of the transports.
+class TqdCoreOutput {
+ public:
+  virtual ~TqdCoreOutput() = default;
+  virtual void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,
+                     std::span<const uint8_t> data, uint32_t clientId) = 0;
+  virtual void ReplyToUnreadableLogin(TqdCoreConnection c, const uint8_t* part, uint32_t clientId,
+                                      uint16_t result) = 0;
+  virtual void SetScramblingSeed(TqdCoreConnection c, int32_t seed) = 0;
+  virtual void HangUp(TqdCoreConnection c) = 0;
+};
+
+struct TqdServerRequest {
+  TqdMsgID MsgID = 0;
+  uint32_t ClientID = 0;
+  bool IsStream = false;
+  std::vector<uint8_t> Data;
+};
+
+class TqdServerCore {
+ public:
+  TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& output, std::function<void()> wake);
+  ~TqdServerCore();
+
+  TqdCoreConnection AddConnection();
+  void RemoveConnection(TqdCoreConnection c);
+  void OnRequest(TqdCoreConnection c, const TqdServerRequest& request);
+  // A part whose header is not sound under the client's key.
+  void OnUnsound(TqdCoreConnection c, const uint8_t* part, size_t size);
+  void OnTimer();
+  int RunCompletions() { return pool_.RunCompletions(); }
+  // Stops the tasks (their work is rolled back) before the server exits.
+  void Shutdown() { tasks_.Shutdown(); }
+
+  TqdTaskManager& Tasks() { return tasks_; }
+  int OutstandingJobs() const { return pool_.Outstanding(); }
+  size_t WaitingStatusAnswers() const { return waitingStatus_.size(); }
+
+ private:
+  struct Cursor {
+    int32_t DatabaseId;
+    std::string Table;
+  };
+  struct Client {
+    uint32_t ClientId = 0;
+    bool Attached = false;
+    bool LoggedIn = false;
+    std::string UserName;
+    std::set<int32_t> Sessions;
+    std::map<int32_t, std::string> Databases;  // id -> directory
+    std::map<int32_t, Cursor> Cursors;
+    std::map<int32_t, int32_t> LastPercent;  // task -> percent last answered
+  };
+  struct WaitingStatus {
+    TqdCoreConnection Connection;
+    int32_t Task;
+    uint32_t Since;
+  };
+  using Handler = void (TqdServerCore::*)(TqdCoreConnection, Client&, const TqdServerRequest&);
+
+  void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, std::span<const uint8_t> data = {},
+             uint8_t dataKind = 0);
+  // Hands `job` to a worker; the reply (after `then`, if given, has had its
+  // say on the serving thread) goes to `c` if it is still there.
+  void Defer(TqdCoreConnection c, TqdMsgID msg, uint8_t dataKind, TqdRequestPool::Job job,
+             std::function<void(Client&, TqdJobResult&)> then = {});
+  Client* Find(TqdCoreConnection c);
+  // The directory of an open database of the client, or nullptr.
+  const std::string* DirectoryOf(Client& client, int32_t databaseId);
+  // A client's table name reduced to a base name.
+  static std::string TableNameOf(const std::string& text);
+
+  // core_session.cpp
+  void OnAttach(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnLogin(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnDetach(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnOpenSession(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnCloseSession(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnAliasList(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnAddAlias(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnOpenDatabase(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnCloseDatabase(TqdCoreConnection, Client&, const TqdServerRequest&);
+  std::string ResolveDatabase(const std::string& path) const;
+  // core_tables.cpp
+  void OnTableList(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnOpenTable(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnCloseCursor(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnGetDictionary(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnRestructure(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnDeleteTable(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnRenameTable(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnEmptyTable(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnDeleteIndex(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // core_tasks.cpp
+  void OnReindex(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnPack(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnAddIndex(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnTaskStatus(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void AnswerStatus(TqdCoreConnection c, Client& client, int32_t task, const TqdTaskStatusRecord& status);
+
+  const TqdServerConfig& config_;
+  TqdCoreOutput& output_;
+  std::vector<TqdAliasEntry> aliases_;  // the configured ones, then those added
+  std::vector<std::string> roots_;      // where client paths may lead
+  std::map<TqdMsgID, Handler> handlers_;
+  std::map<TqdCoreConnection, Client> clients_;
+  std::vector<WaitingStatus> waitingStatus_;
+  TqdCoreConnection nextConnection_ = 1;
+  uint32_t nextClientId_ = 1;
+  int32_t nextId_ = 1;  // sessions, databases and cursors
+  uint32_t lastPurge_ = 0;
+  TqdTaskManager tasks_;
+  TqdRequestPool pool_;
+};
+
+}  // namespace qd

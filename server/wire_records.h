@@ -1,0 +1,100 @@
+// The records of the requests the server reads and the replies it writes,
+// each with its size as a named constant. Readers check the size first and
+// answer nullopt for a short record; short strings are cut to their
+// capacity (a length byte above it never reads past the field).
+// Thread rules: pure functions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qd {
+
+using TqdBytes = std::span<const uint8_t>;
+
+// Alias-list row (258): alias name 32 + path 220.
+inline constexpr size_t kAliasRowSize = 32 + 220;
+inline constexpr size_t kPathCapacity = 219;
+void AppendAliasRow(std::vector<uint8_t>& out, const std::string& name, const std::string& path);
+
+// Table-list request (259): database id 4 + wildcard 36.
+inline constexpr size_t kTableListRequestSize = 4 + 36;
+// Table-list row: name 32 + extension 4 + size 4 + further data 8 (here the
+// number of deleted records and of indexes, index 0 included).
+inline constexpr size_t kTableRowSize = 32 + 4 + 4 + 8;
+void AppendTableRow(std::vector<uint8_t>& out, const std::string& name, const std::string& extension,
+                    int32_t records, int32_t deleted, int32_t indexes);
+
+// Add alias (260): alias name 32 + path 220.
+inline constexpr size_t kAddAliasRequestSize = 32 + 220;
+// Open database (261): path 220 + open mode 1 + share mode 1.
+inline constexpr size_t kOpenDatabaseRequestSize = 220 + 1 + 1;
+
+// Open table (1280): db 4 + table 32 + index name 32 + index id 4 + open 1 + share 1.
+inline constexpr size_t kOpenTableRequestSize = 4 + 32 + 32 + 4 + 1 + 1;
+struct TqdOpenTableRequest {
+  int32_t DatabaseId;
+  std::string Table;
+  std::string IndexName;
+  int32_t IndexId;
+};
+std::optional<TqdOpenTableRequest> ReadOpenTableRequest(TqdBytes data);
+
+// Database id 4 + table 32: get dictionary (1299), delete table (1301), pack (769).
+inline constexpr size_t kTableRequestSize = 4 + 32;
+// Rename table (1302): db 4 + old 32 + new 32.
+inline constexpr size_t kRenameTableRequestSize = 4 + 32 + 32;
+// Empty table (1304): db 4 + cursor 4 + table 32.
+inline constexpr size_t kEmptyTableRequestSize = 4 + 4 + 32;
+// Delete index (1306): db 4 + cursor 4 + table 32 + index name 32 + index id 4.
+inline constexpr size_t kDeleteIndexRequestSize = 4 + 4 + 32 + 32 + 4;
+// Rebuild index (768): db 4 + table 32 + index name 32 + index number 4.
+inline constexpr size_t kReindexRequestSize = 4 + 32 + 32 + 4;
+// Restructure (1300): db 4 + overwrite 1 + table 32, then the dictionary.
+inline constexpr size_t kRestructureHeaderSize = 4 + 1 + 32;
+
+// Add index (1305): db 4 + cursor 4 + table 32 + descriptor 179.
+inline constexpr size_t kIndexDescriptorSize = 4 + 32 + 64 + 4 + 4 + 4 + 64 + 1 + 1 + 1;
+inline constexpr size_t kAddIndexRequestSize = 4 + 4 + 32 + kIndexDescriptorSize;
+struct TqdAddIndexRequest {
+  int32_t DatabaseId;
+  int32_t CursorId;
+  std::string Table;
+  std::string Name;
+  int32_t KeyFieldCount;  // as sent; checked by the caller
+  std::vector<int32_t> FieldNumbers;
+  bool AllowDuplicates;
+  bool Ascending;
+  bool CaseInsensitive;
+};
+std::optional<TqdAddIndexRequest> ReadAddIndexRequest(TqdBytes data);
+
+// Task status reply (771): TaskStatus 32 + found 1. The bytes the client
+// does not read carry: task number 4, result code of the work 4 (0 while
+// running or when it succeeded), rows done 8, rows to do 4 (cut), kind 1.
+inline constexpr size_t kTaskStatusSize = 32;
+inline constexpr size_t kTaskStatusReplySize = kTaskStatusSize + 1;
+inline constexpr size_t kPercentDoneOffset = 20;
+inline constexpr size_t kFinishedOffset = 28;
+struct TqdTaskStatusRecord {
+  bool Found = false;
+  int32_t TaskNumber = 0;
+  uint16_t Result = 0;
+  int64_t Done = 0;
+  int64_t Total = 0;
+  uint8_t Kind = 0;
+  int32_t PercentDone = 0;
+  bool Finished = false;
+};
+std::array<uint8_t, kTaskStatusReplySize> EncodeTaskStatusReply(const TqdTaskStatusRecord& status);
+
+// A short string field of `capacity` characters at `offset`.
+std::string ShortStringAt(TqdBytes data, size_t offset, size_t capacity);
+// A little-endian 32-bit integer as a 4-byte reply.
+std::vector<uint8_t> Int32Reply(int32_t value);
+
+}  // namespace qd

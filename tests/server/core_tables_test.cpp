@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "core_fixture.h"
+#include "server/server_results.h"
+
+namespace qd {
+namespace {
+
+using test::CoreTest;
+using test::TableRequest;
+
+class CoreTablesTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    c_ = harness_->LoggedIn();
+    db_ = harness_->OpenDatabase(c_, "sales");
+  }
+  std::vector<uint8_t> OpenTableRequest(const std::string& table, const std::string& index, int32_t id) {
+    std::vector<uint8_t> req(74, 0);
+    PutInt32LE(req.data(), db_);
+    PutShortString(req.data() + 4, table, 31);
+    PutShortString(req.data() + 36, index, 31);
+    PutInt32LE(req.data() + 68, id);
+    req[72] = 1;
+    req[73] = 1;
+    return req;
+  }
+  std::vector<uint8_t> StoredDictionary() {
+    TqdTableStore store(salesDir_);
+    return store.DictionaryBytes(*store.FindTable("Orders"));
+  }
+  TqdCoreConnection c_ = 0;
+  int32_t db_ = 0;
+};
+
+TEST_F(CoreTablesTest, TableListRows) {
+  std::vector<uint8_t> req(40, 0);
+  PutInt32LE(req.data(), db_);
+  auto r = harness_->Request(c_, msgGetTableList, req);
+  EXPECT_EQ(r.Result, 0);
+  EXPECT_EQ(r.DataKind, 1);
+  ASSERT_EQ(r.Data.size(), 48u);
+  EXPECT_EQ(GetShortString(r.Data.data(), 31), "Orders");
+  EXPECT_EQ(GetShortString(r.Data.data() + 32, 3), "QDD");
+  EXPECT_EQ(GetInt32LE(r.Data.data() + 36), 40);
+  EXPECT_EQ(GetInt32LE(r.Data.data() + 40), 10);
+  EXPECT_EQ(GetInt32LE(r.Data.data() + 44), 5);
+  PutShortString(req.data() + 4, "x*", 35);
+  EXPECT_TRUE(harness_->Request(c_, msgGetTableList, req).Data.empty());
+  PutInt32LE(req.data(), 999);
+  EXPECT_EQ(harness_->Request(c_, msgGetTableList, req).Result, qdErrUnknownDB);
+}
+
+TEST_F(CoreTablesTest, OpenTableReplyIsCursorDictionaryAndIndex) {
+  auto r = harness_->Request(c_, msgOpenTable, OpenTableRequest("C:\\DATA\\ORDERS.DAT", "", 2));
+  ASSERT_EQ(r.Result, 0);
+  EXPECT_EQ(r.DataKind, 1);
+  auto dict = StoredDictionary();
+  ASSERT_EQ(r.Data.size(), 4 + dict.size() + 4);
+  int32_t cursor = GetInt32LE(r.Data.data());
+  EXPECT_GT(cursor, 0);
+  EXPECT_TRUE(std::equal(dict.begin(), dict.end(), r.Data.begin() + 4));
+  EXPECT_EQ(GetInt32LE(r.Data.data() + 4 + dict.size()), 2);
+  // By name the name wins over the id.
+  auto byName = harness_->Request(c_, msgOpenTable, OpenTableRequest("orders", "byamountdesc", 0));
+  EXPECT_EQ(GetInt32LE(byName.Data.data() + 4 + dict.size()), 3);
+  EXPECT_EQ(harness_->Request(c_, msgCloseCursor, Int32Reply(cursor)).Result, 0);
+  EXPECT_EQ(harness_->Request(c_, msgCloseCursor, Int32Reply(cursor)).Result, qdErrInvalidHandle);
+}
+
+TEST_F(CoreTablesTest, OpenTableFailures) {
+  EXPECT_EQ(harness_->Request(c_, msgOpenTable, OpenTableRequest("Missing", "", 0)).Result, qdErrNoSuchTable);
+  EXPECT_EQ(harness_->Request(c_, msgOpenTable, OpenTableRequest("Orders", "", 9)).Result, qdErrNoSuchIndex);
+  EXPECT_EQ(harness_->Request(c_, msgOpenTable, OpenTableRequest("Orders", "Nope", 0)).Result, qdErrNoSuchIndex);
+}
+
+TEST_F(CoreTablesTest, DictionaryIsTheStoredStream) {
+  auto r = harness_->Request(c_, msgGetDictionary, TableRequest(db_, "ORDERS"));
+  EXPECT_EQ(r.Result, 0);
+  EXPECT_EQ(r.DataKind, 1);
+  EXPECT_EQ(r.Data, StoredDictionary());
+  EXPECT_EQ(harness_->Request(c_, msgGetDictionary, TableRequest(db_, "Missing")).Result, qdErrNoSuchTable);
+}
+
+TEST_F(CoreTablesTest, RestructureCreatesFromTheDictionaryStream) {
+  auto build = [&](const std::string& name, bool overwrite, std::vector<uint8_t> dict) {
+    std::vector<uint8_t> req(37, 0);
+    PutInt32LE(req.data(), db_);
+    req[4] = overwrite;
+    PutShortString(req.data() + 5, name, 31);
+    req.insert(req.end(), dict.begin(), dict.end());
+    return req;
+  };
+  auto dict = StoredDictionary();
+  EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("New", false, dict), true).Result, 0);
+  EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("new", false, dict), true).Result, qdErrTableExists);
+  EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("New", true, dict), true).Result, 0);
+  EXPECT_EQ(harness_->Request(c_, msgGetDictionary, TableRequest(db_, "New")).Data, dict);
+  std::vector<uint8_t> cut(dict.begin(), dict.begin() + static_cast<long>(dict.size() / 2));
+  EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("Bad", false, cut), true).Result, qdErrInvalidRecStruct);
+  std::vector<uint8_t> noise(200, 0x04);
+  EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("Bad", false, noise), true).Result, qdErrInvalidRecStruct);
+  EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("", false, dict), true).Result, qdErrInvalidTableName);
+}
+
+TEST_F(CoreTablesTest, RenameEmptyDeleteIndexAndDeleteTable) {
+  std::vector<uint8_t> rename(68, 0);
+  PutInt32LE(rename.data(), db_);
+  PutShortString(rename.data() + 4, "Orders", 31);
+  PutShortString(rename.data() + 36, "Sales", 31);
+  EXPECT_EQ(harness_->Request(c_, msgRenameTable, rename).Result, 0);
+  EXPECT_EQ(harness_->Request(c_, msgRenameTable, rename).Result, qdErrNoSuchTable);
+
+  std::vector<uint8_t> drop(76, 0);
+  PutInt32LE(drop.data(), db_);
+  PutShortString(drop.data() + 8, "Sales", 31);
+  PutShortString(drop.data() + 40, "ByName", 31);
+  EXPECT_EQ(harness_->Request(c_, msgDeleteIndex, drop).Result, 0);
+  EXPECT_EQ(harness_->Request(c_, msgDeleteIndex, drop).Result, qdErrNoSuchIndex);
+
+  std::vector<uint8_t> empty(40, 0);
+  PutInt32LE(empty.data(), db_);
+  PutShortString(empty.data() + 8, "Sales", 31);
+  EXPECT_EQ(harness_->Request(c_, msgEmptyTable, empty).Result, 0);
+  std::vector<uint8_t> byCursor(40, 0);
+  PutInt32LE(byCursor.data(), db_);
+  PutInt32LE(byCursor.data() + 4, 12345);
+  EXPECT_EQ(harness_->Request(c_, msgEmptyTable, byCursor).Result, qdErrInvalidHandle);
+
+  EXPECT_EQ(harness_->Request(c_, msgDeleteTable, TableRequest(db_, "Sales")).Result, 0);
+  EXPECT_EQ(harness_->Request(c_, msgDeleteTable, TableRequest(db_, "Sales")).Result, qdErrNoSuchTable);
+  EXPECT_EQ(harness_->Request(c_, msgDeleteTable, TableRequest(999, "Sales")).Result, qdErrUnknownDB);
+}
+
+}  // namespace
+}  // namespace qd
