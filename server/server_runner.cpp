@@ -1,0 +1,122 @@
+#include "server/server_runner.h"
+
+#include "comms/QDLLWsck.h"
+#include "comms/single_user.h"
+
+namespace qd {
+namespace {
+
+constexpr uint32_t kWakeMessage = 0x8000 + 1;  // posted by the workers
+constexpr uint32_t kCoreTimerId = 1;
+
+}  // namespace
+
+std::atomic<bool> TqdServerRunner::stopping_{false};
+
+TqdServerRunner::TqdServerRunner(const TqdServerConfig& config) : config_(config) {
+  window_ = std::make_unique<TqdNotifyWindow>([this](uint32_t msg, uintptr_t wParam, intptr_t) -> intptr_t {
+    if (msg == kWakeMessage) core_->RunCompletions();
+    if (msg == WM_TIMER && wParam == kCoreTimerId) core_->OnTimer();
+    return 0;
+  });
+  TqdNotifyWindow* window = window_.get();
+  TqdCoreOutput& output = *this;
+  core_ = std::make_unique<TqdServerCore>(config_, output, [window] { window->Post(kWakeMessage, 0, 0); });
+}
+
+TqdServerRunner::~TqdServerRunner() {
+  core_->Shutdown();
+  endpoints_.clear();
+  transports_.clear();
+  core_.reset();
+  window_.reset();
+}
+
+void TqdServerRunner::Attach(TqdBaseCommsProtocol& transport, TqdServerEndpoint& endpoint) {
+  TqdServerEndpoint* e = &endpoint;
+  transport.Events.OnConnectionAdded = [this, e](TqdBaseCommsProtocol&, TqdConnectionHandle h) {
+    TqdCoreConnection c = core_->AddConnection();
+    links_[c] = {e, h};
+    connections_[{e, h}] = c;
+  };
+  endpoint.OnConnectionLost = [this](TqdServerEndpoint& from, TqdConnectionHandle h) {
+    auto it = connections_.find({&from, h});
+    if (it == connections_.end()) return;
+    core_->RemoveConnection(it->second);
+    links_.erase(it->second);
+    connections_.erase(it);
+  };
+  endpoint.OnRequest = [this](TqdServerEndpoint& from, const TqdIncomingRequest& r) {
+    auto it = connections_.find({&from, r.Connection});
+    if (it != connections_.end()) core_->OnRequest(it->second, {r.MsgID, r.ClientID, r.IsStream, r.Data});
+  };
+  endpoint.OnUnsound = [this](TqdServerEndpoint& from, TqdConnectionHandle h, const uint8_t* part, size_t size) {
+    auto it = connections_.find({&from, h});
+    if (it != connections_.end()) core_->OnUnsound(it->second, part, size);
+  };
+}
+
+std::vector<std::string> TqdServerRunner::Start() {
+  std::vector<std::string> lines;
+  for (TqdServerTransport kind : config_.Transports) {
+    if (kind == TqdServerTransport::TCPIP) {
+      auto tcp = std::make_unique<TqdTCPIPProtocol>(config_.Name, kListeningMode);
+      tcp->Endpoints.StreamPort = config_.Port;
+      tcp->Endpoints.ClientDiscoveryPort = config_.ClientDiscoveryPort;
+      auto endpoint = std::make_unique<TqdServerEndpoint>(*tcp);
+      Attach(*tcp, *endpoint);
+      tcp->Start();
+      // Discovery listens on the port the stream got (the same unless 0 asked for any).
+      tcp->Endpoints.ServerDiscoveryPort = tcp->BoundStreamPort();
+      tcp->StartDatagramListen();
+      lines.push_back("TCP/IP port " + std::to_string(tcp->BoundStreamPort()) + ", discovery on UDP port " +
+                      std::to_string(tcp->BoundDiscoveryPort()));
+      transports_.push_back(std::move(tcp));
+      endpoints_.push_back(std::move(endpoint));
+    } else {
+      auto single = std::make_unique<TqdSingleUserProtocol>(config_.Name, kListeningMode);
+      auto endpoint = std::make_unique<TqdServerEndpoint>(*single);
+      Attach(*single, *endpoint);
+      single->Start();
+      lines.push_back("Single User socket " + single->SocketPath());
+      transports_.push_back(std::move(single));
+      endpoints_.push_back(std::move(endpoint));
+    }
+  }
+  window_->SetTimer(kCoreTimerId, kCoreTimerMs);
+  return lines;
+}
+
+void TqdServerRunner::Run() {
+  TqdMessageQueue& queue = TqdMessageQueue::ForThisThread();
+  while (!stopping_) {
+    queue.WaitFor(nullptr, 100);
+    queue.DispatchPending();
+  }
+  window_->KillTimer(kCoreTimerId);
+  core_->Shutdown();
+}
+
+void TqdServerRunner::Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,
+                            std::span<const uint8_t> data, uint32_t clientId) {
+  auto it = links_.find(c);
+  if (it != links_.end()) it->second.Endpoint->Reply(it->second.Handle, msg, result, dataKind, data, clientId);
+}
+
+void TqdServerRunner::ReplyToUnreadableLogin(TqdCoreConnection c, const uint8_t* part, uint32_t clientId,
+                                             uint16_t result) {
+  auto it = links_.find(c);
+  if (it != links_.end()) it->second.Endpoint->ReplyToUnreadableLogin(it->second.Handle, part, clientId, result);
+}
+
+void TqdServerRunner::SetScramblingSeed(TqdCoreConnection c, int32_t seed) {
+  auto it = links_.find(c);
+  if (it != links_.end()) it->second.Endpoint->Transport().SetConnectionScramblingSeed(it->second.Handle, seed);
+}
+
+void TqdServerRunner::HangUp(TqdCoreConnection c) {
+  auto it = links_.find(c);
+  if (it != links_.end()) it->second.Endpoint->Transport().HangUp(it->second.Handle);
+}
+
+}  // namespace qd

@@ -1,0 +1,61 @@
+// The glue between the core and the listening transports: TCP/IP (stream
+// port and discovery on UDP) and the single-user socket, each with a
+// server endpoint that puts requests together and sends replies in parts;
+// a notify window that runs the core's timer and the workers'
+// completions; the loop that serves until Stop() (SIGINT/SIGTERM).
+// Thread rules: construct, Run and destroy on one thread; Stop may be
+// called from a signal handler.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comms/QDLLProt.h"
+#include "comms/server_endpoint.h"
+#include "platform/notify_window.h"
+#include "server/server_config.h"
+#include "server/server_core.h"
+
+namespace qd {
+
+class TqdServerRunner : private TqdCoreOutput {
+ public:
+  explicit TqdServerRunner(const TqdServerConfig& config);
+  ~TqdServerRunner() override;
+
+  // Opens the transports; raises (EqdException or std::exception) when one
+  // cannot be opened. Returns one line per endpoint for the log.
+  std::vector<std::string> Start();
+  // Serves until Stop; then stops the tasks and closes everything.
+  void Run();
+  static void Stop() { stopping_ = true; }
+
+ private:
+  struct Link {
+    TqdServerEndpoint* Endpoint;
+    TqdConnectionHandle Handle;
+  };
+  void Attach(TqdBaseCommsProtocol& transport, TqdServerEndpoint& endpoint);
+
+  // TqdCoreOutput
+  void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,
+             std::span<const uint8_t> data, uint32_t clientId) override;
+  void ReplyToUnreadableLogin(TqdCoreConnection c, const uint8_t* part, uint32_t clientId,
+                              uint16_t result) override;
+  void SetScramblingSeed(TqdCoreConnection c, int32_t seed) override;
+  void HangUp(TqdCoreConnection c) override;
+
+  static std::atomic<bool> stopping_;
+  const TqdServerConfig& config_;
+  std::unique_ptr<TqdNotifyWindow> window_;
+  std::vector<std::unique_ptr<TqdBaseCommsProtocol>> transports_;
+  std::vector<std::unique_ptr<TqdServerEndpoint>> endpoints_;
+  std::map<TqdCoreConnection, Link> links_;
+  std::map<std::pair<TqdServerEndpoint*, TqdConnectionHandle>, TqdCoreConnection> connections_;
+  std::unique_ptr<TqdServerCore> core_;
+};
+
+}  // namespace qd
