@@ -1,0 +1,255 @@
+// The whole server contract, through the client comms engine, against a
+// qd-server process on an ephemeral TCP port and on a private single-user
+// socket; and a server killed with SIGKILL during a pack.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+
+#include "base/endian.h"
+#include "comms/QDClComm.h"
+#include "comms/QDLLWsck.h"
+#include "server/demo_data.h"
+#include "server/maintenance.h"
+#include "server/server_results.h"
+#include "server/wire_records.h"
+#include "server_process.h"
+#include "temp_dir.h"
+
+namespace qd {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint16_t FreeUdpPort() {
+  int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  socklen_t len = sizeof sa;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+  close(fd);
+  return ntohs(sa.sin_port);
+}
+
+class ServerIntegration : public testing::TestWithParam<bool> {  // true: TCP/IP
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(MakeDemoData(dir_.Path(), 2, Records(), error)) << error;
+    clientDiscoveryPort_ = FreeUdpPort();
+    std::ofstream(dir_.Path() + "/test.conf")
+        << "[Server]\nName = QDTESTSRV\nTransports = TCP/IP, Single User\nPort = 0\nClientDiscoveryPort = "
+        << clientDiscoveryPort_ << "\nSecure = 1\nDataDir = .\n[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
+    StartServer();
+  }
+  virtual int Records() const { return 2000; }
+  void StartServer() {
+    server_ = std::make_unique<test::ServerProcess>(QD_SERVER_PATH, dir_.Path() + "/test.conf", SocketPath());
+    ASSERT_NE(server_->TcpPort(), 0) << server_->Output();
+  }
+  std::string SocketPath() const { return dir_.Path() + "/single-user"; }
+  std::unique_ptr<TqdClientCommsEngine> Client() {
+    setenv("QUILLDRIVE_SINGLE_USER_SOCKET", SocketPath().c_str(), 1);
+    auto engine = std::make_unique<TqdClientCommsEngine>(
+        "tester", GetParam() ? TCPIPProtocolClass() : SingleUserProtocolClass());
+    engine->Startup();
+    if (GetParam()) {
+      auto& endpoints = static_cast<TqdWinsockProtocol&>(engine->Transport()).Endpoints;
+      endpoints.StreamPort = server_->TcpPort();
+      endpoints.ServerDiscoveryPort = server_->TcpPort();
+      endpoints.ClientDiscoveryPort = clientDiscoveryPort_;
+      endpoints.BroadcastAddress = "127.0.0.1";
+    }
+    return engine;
+  }
+  std::string Address() const { return GetParam() ? "QDTESTSRV@127.0.0.1" : "local server"; }
+  std::unique_ptr<TqdClientCommsEngine> LoggedIn() {
+    auto engine = Client();
+    EXPECT_EQ(engine->Attach(Address(), "demo", "demo"), 0);
+    return engine;
+  }
+  static TqdResult Block(TqdClientCommsEngine& e, TqdMsgID msg, const Bytes& request, Bytes& reply) {
+    return e.Request(msg, TqdRequestData{request.data(), static_cast<uint32_t>(request.size()), nullptr},
+                     TqdReplyTarget{reply.data(), static_cast<uint32_t>(reply.size()), nullptr});
+  }
+  static TqdResult Stream(TqdClientCommsEngine& e, TqdMsgID msg, const Bytes& request, TqdMemoryStream& reply) {
+    return e.Request(msg, TqdRequestData{request.data(), static_cast<uint32_t>(request.size()), nullptr},
+                     TqdReplyTarget{nullptr, 0, &reply});
+  }
+  int32_t OpenDatabase(TqdClientCommsEngine& e, const std::string& path) {
+    Bytes req(222, 0), reply(4);
+    PutShortString(req.data(), path, 219);
+    req[220] = req[221] = 1;
+    return Block(e, msgOpenDatabase, req, reply) == 0 ? GetInt32LE(reply.data()) : -1;
+  }
+  int32_t StartTask(TqdClientCommsEngine& e, TqdMsgID msg, int32_t db, const std::string& table, int32_t index) {
+    Bytes req(msg == msgReindexTable ? 72 : 36, 0), reply(4);
+    PutInt32LE(req.data(), db);
+    PutShortString(req.data() + 4, table, 31);
+    if (msg == msgReindexTable) PutInt32LE(req.data() + 68, index);
+    EXPECT_EQ(Block(e, msg, req, reply), 0);
+    return GetInt32LE(reply.data());
+  }
+  // Polls back to back until finished; the last percentage.
+  int32_t PollToFinished(TqdClientCommsEngine& e, int32_t task) {
+    Bytes reply(33);
+    for (int i = 0; i < 1000000; ++i) {
+      EXPECT_EQ(Block(e, msgGetTaskStatus, Int32Reply(task), reply), 0);
+      EXPECT_EQ(reply[32], 1);
+      if (reply[32] != 1 || reply[28] != 0) break;
+    }
+    return GetInt32LE(reply.data() + 20);
+  }
+
+  test::TempDir dir_;
+  uint16_t clientDiscoveryPort_ = 0;
+  std::unique_ptr<test::ServerProcess> server_;
+};
+
+TEST_P(ServerIntegration, DiscoveryFindsTheServer) {
+  auto engine = Client();
+  std::vector<std::string> names;
+  engine->GetServerNames(names);
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names[0].substr(0, GetParam() ? 9 : 12), GetParam() ? "QDTESTSRV" : "local server");
+}
+
+TEST_P(ServerIntegration, WrongPasswordIsRefusedAtOnce) {
+  auto engine = Client();
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(engine->Attach(Address(), "demo", "wrong"), qdErrInvalidPassword);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(engine->Attach(Address(), "nobody", "demo"), qdErrInvalidPassword);
+  EXPECT_EQ(engine->Attach(Address(), "demo", "demo"), 0);
+}
+
+TEST_P(ServerIntegration, WalksTheContract) {
+  auto e = LoggedIn();
+  Bytes session(4);
+  ASSERT_EQ(Block(*e, msgOpenSession, {}, session), 0);
+  TqdMemoryStream aliases;
+  ASSERT_EQ(Stream(*e, msgGetAliasList, {}, aliases), 0);
+  ASSERT_EQ(aliases.Size(), 2 * 252u);
+  EXPECT_EQ(GetShortString(aliases.Data(), 31), "Sales");
+  int32_t db = OpenDatabase(*e, GetShortString(aliases.Data() + 32, 219));
+  ASSERT_GT(db, 0);
+  Bytes listReq(40, 0);
+  PutInt32LE(listReq.data(), db);
+  TqdMemoryStream tables;
+  ASSERT_EQ(Stream(*e, msgGetTableList, listReq, tables), 0);
+  ASSERT_EQ(tables.Size(), 48u);
+  EXPECT_EQ(GetShortString(tables.Data(), 31), "Customers");
+
+  Bytes open(74, 0);
+  PutInt32LE(open.data(), db);
+  PutShortString(open.data() + 4, "Customers", 31);
+  PutInt32LE(open.data() + 68, 2);
+  TqdMemoryStream opened;
+  ASSERT_EQ(Stream(*e, msgOpenTable, open, opened), 0);
+  int32_t cursor = GetInt32LE(opened.Data());
+  opened.Seek(4);
+  TqdDataDictionary dict;
+  dict.LoadFromStream(opened);
+  EXPECT_EQ(dict.IndexCount(), 5);
+  uint8_t index[4];
+  ASSERT_TRUE(opened.ReadExact(index, 4));
+  EXPECT_EQ(GetInt32LE(index), 2);
+  Bytes none;
+  EXPECT_EQ(Block(*e, msgCloseCursor, Int32Reply(cursor), none), 0);
+
+  EXPECT_EQ(PollToFinished(*e, StartTask(*e, msgReindexTable, db, "Customers", 3)), 100);
+  EXPECT_EQ(PollToFinished(*e, StartTask(*e, msgPackTable, db, "Customers", 0)), 100);
+  Bytes status(33);
+  EXPECT_EQ(Block(*e, msgGetTaskStatus, Int32Reply(987654), status), 0);
+  EXPECT_EQ(status[32], 0);
+  EXPECT_EQ(Block(*e, 2049, Int32Reply(cursor), status), qdErrNotSupported);
+  EXPECT_EQ(Block(*e, msgCloseSession, session, none), 0);
+  EXPECT_EQ(OpenDatabase(*e, "../.."), -1);
+}
+
+TEST_P(ServerIntegration, TaskOutlivesAClientThatVanishes) {
+  int32_t task;
+  {
+    auto e = LoggedIn();
+    int32_t db = OpenDatabase(*e, "stock");
+    task = StartTask(*e, msgPackTable, db, "Orders", 0);
+  }  // the client goes without a word
+  auto other = LoggedIn();
+  EXPECT_EQ(PollToFinished(*other, task), 100);
+}
+
+TEST_P(ServerIntegration, GarbageAfterAttachDisturbsNoOne) {
+  if (!GetParam()) GTEST_SKIP() << "raw bytes are sent over TCP";
+  auto good = LoggedIn();
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(server_->TcpPort());
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  std::mt19937 random(7);
+  Bytes noise(100000);
+  for (auto& b : noise) b = static_cast<uint8_t>(random());
+  (void)!write(fd, noise.data(), noise.size());
+  close(fd);
+  Bytes session(4);
+  EXPECT_EQ(Block(*good, msgOpenSession, {}, session), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, ServerIntegration, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "TCPIP" : "SingleUser"; });
+
+class ServerCrash : public ServerIntegration {
+ protected:
+  int Records() const override { return 60000; }
+};
+
+// SIGKILL during a pack leaves the table as it was; the server starts again.
+TEST_P(ServerCrash, KilledDuringPackLeavesTheTable) {
+  {
+    auto e = LoggedIn();
+    int32_t db = OpenDatabase(*e, "sales");
+    int32_t task = StartTask(*e, msgPackTable, db, "Customers", 0);
+    Bytes reply(33);
+    for (int i = 0; i < 1000000; ++i) {
+      ASSERT_EQ(Block(*e, msgGetTaskStatus, Int32Reply(task), reply), 0);
+      ASSERT_EQ(reply[28], 0) << "the pack ended before the kill";
+      if (GetInt32LE(reply.data() + 20) >= 5) break;
+    }
+    server_->Signal(SIGKILL);
+  }
+  {
+    TqdTableStore store(dir_.Path() + "/sales");
+    auto info = store.ListTables("Customers");
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_EQ(info[0].Records, 54000);
+    EXPECT_EQ(info[0].Deleted, 6000);
+    auto check = store.Db().Prepare("PRAGMA integrity_check");
+    ASSERT_TRUE(check.Step());
+    EXPECT_EQ(check.Text(0), "ok");
+  }
+  StartServer();
+  auto e = LoggedIn();
+  int32_t db = OpenDatabase(*e, "sales");
+  EXPECT_EQ(PollToFinished(*e, StartTask(*e, msgReindexTable, db, "Customers", 1)), 100);
+}
+
+TEST_P(ServerCrash, StopsCleanlyOnSigterm) {
+  auto e = LoggedIn();
+  int32_t db = OpenDatabase(*e, "sales");
+  StartTask(*e, msgPackTable, db, "Customers", 0);
+  EXPECT_EQ(server_->Signal(SIGTERM), 0);
+  TqdTableStore store(dir_.Path() + "/sales");
+  EXPECT_EQ(store.ListTables("Customers")[0].Records, 54000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tcp, ServerCrash, testing::Values(true), [](const testing::TestParamInfo<bool>&) { return "TCPIP"; });
+
+}  // namespace
+}  // namespace qd
