@@ -55,6 +55,18 @@ TqdStatement& TqdStatement::BindBlob(int i, std::span<const uint8_t> bytes) {
   return *this;
 }
 
+TqdStatement& TqdStatement::BindBlobInPlace(int i, std::span<const uint8_t> bytes) {
+  int rc = sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+  if (rc != SQLITE_OK) Fail(rc);
+  return *this;
+}
+
+void TqdStatement::RunOnce() {
+  int rc = sqlite3_step(stmt_);
+  sqlite3_reset(stmt_);
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(rc);
+}
+
 bool TqdStatement::Step() {
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
@@ -98,7 +110,7 @@ TqdSqliteDb::TqdSqliteDb(const std::string& path, int busyMs) {
   sqlite3_busy_timeout(db_, busyMs);
   sqlite3_extended_result_codes(db_, 1);
   try {
-    Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=OFF;");
+    Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-16384;");
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;

@@ -36,10 +36,14 @@ class TqdStatement {
   TqdStatement& Bind(int i, int64_t value);
   TqdStatement& Bind(int i, std::string_view text);
   TqdStatement& BindBlob(int i, std::span<const uint8_t> bytes);
+  // REQUIRES: the bytes stay unchanged until the statement has run.
+  TqdStatement& BindBlobInPlace(int i, std::span<const uint8_t> bytes);
   // True while a row is there; false when done.
   bool Step();
   // Runs a statement that returns no row.
   void Run();
+  // The same without clearing the bindings (every one is bound again next).
+  void RunOnce();
   void Reset();
 
   int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }

@@ -29,6 +29,14 @@ std::string ExtensionOf(const TqdDataDictionary& dict) {
   return dict.FileCount() > 0 ? std::string(dict.FileDesc(0).Extension.View()) : std::string();
 }
 
+// Prefix and number built by appending: g++ 12 at -O2 warns falsely about
+// `"k" + std::to_string(n)`.
+std::string Numbered(const char* prefix, int64_t n) {
+  std::string text(prefix);
+  text += std::to_string(n);
+  return text;
+}
+
 }  // namespace
 
 bool MatchesWildcard(const std::string& pattern, const std::string& name) {
@@ -61,7 +69,7 @@ TqdTableStore::TqdTableStore(const std::string& directory, int busyMs)
   db_.Exec(kSchema);
 }
 
-std::string TqdTableStore::RecordTableName(int64_t tableId) { return "r" + std::to_string(tableId); }
+std::string TqdTableStore::RecordTableName(int64_t tableId) { return Numbered("r", tableId); }
 
 std::vector<TqdTableInfo> TqdTableStore::ListTables(const std::string& pattern) {
   std::vector<TqdTableInfo> tables;
@@ -134,7 +142,7 @@ std::string TqdTableStore::KeyTableName(int64_t tableId, int32_t number, bool un
         .Run();
     keyId = db_.LastInsertRowId();
   }
-  std::string name = "k" + std::to_string(keyId);
+  std::string name = Numbered("k", keyId);
   if (recreate) db_.Exec("DROP TABLE IF EXISTS " + name);
   db_.Exec("CREATE TABLE IF NOT EXISTS " + name +
            (unique ? "(key BLOB PRIMARY KEY, rid INTEGER NOT NULL) WITHOUT ROWID"
@@ -169,7 +177,7 @@ void TqdTableStore::DropTableContent(int64_t tableId) {
   std::vector<int64_t> keyIds;
   while (keys.Step()) keyIds.push_back(keys.Int(0));
   keys.Reset();
-  for (int64_t k : keyIds) db_.Exec("DROP TABLE IF EXISTS k" + std::to_string(k));
+  for (int64_t k : keyIds) db_.Exec(Numbered("DROP TABLE IF EXISTS k", k));
   db_.Prepare("DELETE FROM qd_indexes WHERE table_id = ?").Bind(1, tableId).Run();
   db_.Exec("DROP TABLE IF EXISTS " + RecordTableName(tableId));
   db_.Prepare("DELETE FROM qd_tables WHERE id = ?").Bind(1, tableId).Run();
@@ -199,7 +207,7 @@ void TqdTableStore::EmptyTable(const std::string& name) {
   std::vector<int64_t> keyIds;
   while (keys.Step()) keyIds.push_back(keys.Int(0));
   keys.Reset();
-  for (int64_t k : keyIds) db_.Exec("DELETE FROM k" + std::to_string(k));
+  for (int64_t k : keyIds) db_.Exec(Numbered("DELETE FROM k", k));
   txn.Commit();
 }
 
@@ -208,7 +216,7 @@ void TqdTableStore::DeleteIndex(const std::string& name, int32_t indexNo) {
   int64_t id = RequireTable(name);
   auto dict = LoadDictionary(id);
   if (indexNo < 1 || indexNo >= dict->IndexCount())
-    throw EqdStorageError(qdErrNoSuchIndex, "no index " + std::to_string(indexNo));
+    throw EqdStorageError(qdErrNoSuchIndex, Numbered("no index ", indexNo));
   auto edited = CopyDictionary(*dict, indexNo);
   SaveDictionary(id, *edited);
   auto find = db_.Prepare("SELECT key_id FROM qd_indexes WHERE table_id = ? AND number = ?");
@@ -216,7 +224,7 @@ void TqdTableStore::DeleteIndex(const std::string& name, int32_t indexNo) {
   std::optional<int64_t> keyId;
   if (find.Step()) keyId = find.Int(0);
   find.Reset();
-  if (keyId) db_.Exec("DROP TABLE IF EXISTS k" + std::to_string(*keyId));
+  if (keyId) db_.Exec(Numbered("DROP TABLE IF EXISTS k", *keyId));
   db_.Prepare("DELETE FROM qd_indexes WHERE table_id = ? AND number = ?").Bind(1, id).Bind(2, indexNo).Run();
   // Two steps, so that no two rows share a number on the way.
   db_.Prepare("UPDATE qd_indexes SET number = 1 - number WHERE table_id = ? AND number > ?")
