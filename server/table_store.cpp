@@ -171,13 +171,16 @@ int64_t TqdTableStore::CreateTable(const std::string& name, TqdDataDictionary& d
   return id;
 }
 
-void TqdTableStore::DropTableContent(int64_t tableId) {
+std::vector<int64_t> TqdTableStore::KeyIdsOf(int64_t tableId) {
   auto keys = db_.Prepare("SELECT key_id FROM qd_indexes WHERE table_id = ?");
   keys.Bind(1, tableId);
   std::vector<int64_t> keyIds;
   while (keys.Step()) keyIds.push_back(keys.Int(0));
-  keys.Reset();
-  for (int64_t k : keyIds) db_.Exec(Numbered("DROP TABLE IF EXISTS k", k));
+  return keyIds;
+}
+
+void TqdTableStore::DropTableContent(int64_t tableId) {
+  for (int64_t k : KeyIdsOf(tableId)) db_.Exec(Numbered("DROP TABLE IF EXISTS k", k));
   db_.Prepare("DELETE FROM qd_indexes WHERE table_id = ?").Bind(1, tableId).Run();
   db_.Exec("DROP TABLE IF EXISTS " + RecordTableName(tableId));
   db_.Prepare("DELETE FROM qd_tables WHERE id = ?").Bind(1, tableId).Run();
@@ -202,12 +205,7 @@ void TqdTableStore::EmptyTable(const std::string& name) {
   TqdTransaction txn(db_);
   int64_t id = RequireTable(name);
   db_.Exec("DELETE FROM " + RecordTableName(id));
-  auto keys = db_.Prepare("SELECT key_id FROM qd_indexes WHERE table_id = ?");
-  keys.Bind(1, id);
-  std::vector<int64_t> keyIds;
-  while (keys.Step()) keyIds.push_back(keys.Int(0));
-  keys.Reset();
-  for (int64_t k : keyIds) db_.Exec(Numbered("DELETE FROM k", k));
+  for (int64_t k : KeyIdsOf(id)) db_.Exec(Numbered("DELETE FROM k", k));
   txn.Commit();
 }
 

@@ -72,6 +72,8 @@ class TqdTableStore {
  private:
   int64_t RequireTable(const std::string& name);
   void DropTableContent(int64_t tableId);
+  // The numbers of the table's key tables (the statement is done on return).
+  std::vector<int64_t> KeyIdsOf(int64_t tableId);
 
   TqdSqliteDb db_;
 };

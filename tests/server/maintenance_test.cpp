@@ -12,16 +12,6 @@
 namespace qd {
 namespace {
 
-std::vector<int32_t> IdsInOrder(TqdTableStore& store, int64_t tableId, int32_t indexNo) {
-  auto dict = store.LoadDictionary(tableId);
-  std::string keys = store.KeyTableName(tableId, indexNo, false);
-  auto q = store.Db().Prepare("SELECT r.rec FROM " + keys + " k JOIN " +
-                              TqdTableStore::RecordTableName(tableId) +
-                              " r ON r.rid = k.rid ORDER BY k.key, k.rid");
-  std::vector<int32_t> ids;
-  while (q.Step()) ids.push_back(GetInt32LE(q.Blob(0).data()));
-  return ids;
-}
 
 class MaintenanceTest : public testing::Test {
  protected:
@@ -38,7 +28,7 @@ class MaintenanceTest : public testing::Test {
 TEST_F(MaintenanceTest, RebuildKeysLiveRecordsInIndexOrder) {
   TqdTaskProgress progress;
   RunRebuildIndex(store_, "Orders", 3, progress);
-  auto ids = IdsInOrder(store_, tableId_, 3);
+  auto ids = test::IdsInIndexOrder(store_, tableId_, 3);
   ASSERT_EQ(ids.size(), 40u);
   EXPECT_TRUE(std::is_sorted(ids.rbegin(), ids.rend()));  // descending amounts
   EXPECT_EQ(progress.Done.load(), progress.Total.load());
@@ -66,7 +56,7 @@ TEST_F(MaintenanceTest, RebuildFailuresLeaveTheKeysAlone) {
   } catch (const EqdStorageError& e) {
     EXPECT_EQ(e.Code, qdErrKeyViolation);
   }
-  EXPECT_EQ(IdsInOrder(store_, tableId_, 1).size(), 40u);
+  EXPECT_EQ(test::IdsInIndexOrder(store_, tableId_, 1).size(), 40u);
   TqdTaskProgress missing;
   EXPECT_THROW(RunRebuildIndex(store_, "Nope", 1, missing), EqdStorageError);
   EXPECT_THROW(RunRebuildIndex(store_, "Orders", 9, missing), EqdStorageError);
@@ -83,8 +73,8 @@ TEST_F(MaintenanceTest, PackDropsDeletedRenumbersAndRebuildsEveryIndex) {
   EXPECT_EQ(rids.Int(0), 1);
   EXPECT_EQ(rids.Int(1), 40);
   rids.Reset();
-  for (int32_t i = 1; i <= 4; ++i) EXPECT_EQ(IdsInOrder(store_, tableId_, i).size(), 40u) << i;
-  auto byId = IdsInOrder(store_, tableId_, 1);
+  for (int32_t i = 1; i <= 4; ++i) EXPECT_EQ(test::IdsInIndexOrder(store_, tableId_, i).size(), 40u) << i;
+  auto byId = test::IdsInIndexOrder(store_, tableId_, 1);
   EXPECT_TRUE(std::is_sorted(byId.begin(), byId.end()));
   EXPECT_EQ(progress.Total.load(), 50 + 4 * 80);
   EXPECT_EQ(progress.Done.load(), progress.Total.load());
@@ -106,7 +96,7 @@ TEST_F(MaintenanceTest, AddIndexExtendsTheDictionaryAndKeys) {
   auto dict = store_.LoadDictionary(tableId_);
   ASSERT_EQ(dict->IndexCount(), 6);
   EXPECT_EQ(dict->IndexName(5), "ByDay");
-  auto ids = IdsInOrder(store_, tableId_, 5);
+  auto ids = test::IdsInIndexOrder(store_, tableId_, 5);
   ASSERT_EQ(ids.size(), 40u);
   EXPECT_EQ(ids.front(), 49);
 }

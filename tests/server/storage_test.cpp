@@ -12,16 +12,6 @@ namespace qd {
 namespace {
 
 // The Id field of the records in the order of index `indexNo`'s keys.
-std::vector<int32_t> IdsInIndexOrder(TqdTableStore& store, int64_t tableId, int32_t indexNo) {
-  auto dict = store.LoadDictionary(tableId);
-  std::string keys = store.KeyTableName(tableId, indexNo, false);
-  auto q = store.Db().Prepare("SELECT r.rec FROM " + keys + " k JOIN " +
-                              TqdTableStore::RecordTableName(tableId) +
-                              " r ON r.rid = k.rid ORDER BY k.key, k.rid");
-  std::vector<int32_t> ids;
-  while (q.Step()) ids.push_back(GetInt32LE(q.Blob(0).data() + dict->FieldDesc(0).Offset));
-  return ids;
-}
 
 class StorageTest : public testing::Test {
  protected:
@@ -119,7 +109,7 @@ TEST_F(StorageTest, DeleteIndexRenumbersTheRest) {
   ASSERT_EQ(dict->IndexCount(), 4);
   EXPECT_EQ(dict->IndexName(2), "ByAmountDesc");
   // The keys of the old index 3 now belong to index 2.
-  auto ids = IdsInIndexOrder(store_, id, 2);
+  auto ids = test::IdsInIndexOrder(store_, id, 2);
   ASSERT_EQ(ids.size(), 20u);
   EXPECT_EQ(ids.front(), 20);
 }

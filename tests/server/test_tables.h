@@ -4,6 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "base/endian.h"
 
 #include "dict/QDLLDict.h"
 #include "server/record_writer.h"
@@ -43,6 +46,16 @@ inline void FillOrders(TqdTableStore& store, int64_t tableId, const TqdDataDicti
     store.AppendRecord(tableId, writer.Bytes(), deletedEvery > 0 && i % deletedEvery == 0);
   }
   txn.Commit();
+}
+
+// The Id field (field 0) of the records in the order of index `indexNo`'s keys.
+inline std::vector<int32_t> IdsInIndexOrder(TqdTableStore& store, int64_t tableId, int32_t indexNo) {
+  std::string keys = store.KeyTableName(tableId, indexNo, false);
+  auto q = store.Db().Prepare("SELECT r.rec FROM " + keys + " k JOIN " + TqdTableStore::RecordTableName(tableId) +
+                              " r ON r.rid = k.rid ORDER BY k.key, k.rid");
+  std::vector<int32_t> ids;
+  while (q.Step()) ids.push_back(GetInt32LE(q.Blob(0).data()));
+  return ids;
 }
 
 }  // namespace qd::test
