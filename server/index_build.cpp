@@ -2,88 +2,94 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <vector>
 
 #include "server/key_encoding.h"
+#include "server/key_run_source.h"
 #include "server/server_results.h"
 
 namespace qd {
 namespace {
 
-// Counters are published every this many rows: often enough for an exact
-// percentage, rarely enough to cost nothing.
-constexpr int64_t kPublishEvery = 256;
-
 void PutRowIdBE(uint8_t* out, int64_t rid) {
   for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(static_cast<uint64_t>(rid) >> (56 - 8 * i));
-}
-
-int64_t GetRowIdBE(const uint8_t* in) {
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = (v << 8) | in[i];
-  return static_cast<int64_t>(v);
 }
 
 // One run of keys: fixed-size entries of key bytes then the row id
 // big-endian, so that memcmp orders by key, then by record.
 class KeyRun {
  public:
-  KeyRun(size_t keyWidth, bool unique) : keyWidth_(keyWidth), entry_(keyWidth + 8), unique_(unique) {}
+  KeyRun(size_t keyWidth, bool unique, size_t capacityBytes)
+      : keyWidth_(keyWidth), entry_(keyWidth + 8), unique_(unique), capacity_(capacityBytes) {}
 
   uint8_t* Add() {
     bytes_.resize(bytes_.size() + entry_);
     return bytes_.data() + bytes_.size() - entry_;
   }
-  bool Full() const { return bytes_.size() + entry_ > kKeyRunBytes; }
+  bool Full() const { return bytes_.size() + entry_ > capacity_; }
   bool Empty() const { return bytes_.empty(); }
 
+  // Sorts the run and appends it to the key table with one statement.
   void Flush(TqdStatement& insert, TqdTaskProgress& progress) {
-    size_t count = bytes_.size() / entry_;
-    // Sorting by the first sixteen key bytes first keeps most comparisons
-    // inside the order array instead of the scattered entries.
+    std::vector<uint32_t> order = SortedOrder();
+    if (unique_) RefuseDuplicates(order);
+    TqdKeyRunView view{bytes_.data(), entry_, keyWidth_, order.data(), order.size(),
+                       &progress.Done, &progress.Cancelled};
+    try {
+      insert.BindPointer(1, &view, kKeyRunPointerType).RunOnce();
+    } catch (const EqdStorageError& e) {
+      progress.CheckCancelled();
+      // A key that an earlier run of a unique index already wrote.
+      if (e.SqliteCode == SQLITE_CONSTRAINT)
+        throw EqdStorageError(qdErrKeyViolation, "duplicate key in a unique index");
+      throw;
+    }
+    progress.Done.fetch_add(static_cast<int64_t>(order.size()) % kKeyRunPublishEvery,
+                            std::memory_order_relaxed);
+    bytes_.clear();
+  }
+
+ private:
+  const uint8_t* Entry(uint32_t index) const { return bytes_.data() + static_cast<size_t>(index) * entry_; }
+
+  // The entries' positions in key order, then record order. Sorting by the
+  // first sixteen key bytes first keeps most comparisons inside the slot
+  // array instead of the scattered entries.
+  std::vector<uint32_t> SortedOrder() const {
+    const size_t count = bytes_.size() / entry_;
     struct Slot {
       uint64_t Prefix;
       uint64_t Next;
       uint32_t Index;
     };
     std::vector<Slot> slots(count);
-    const uint8_t* base = bytes_.data();
-    const size_t entry = entry_;
     for (size_t i = 0; i < count; ++i) {
       uint64_t prefix = 0, next = 0;
-      const uint8_t* e = base + i * entry;
-      for (size_t b = 0; b < 8; ++b) prefix = (prefix << 8) | (b < entry ? e[b] : 0);
-      for (size_t b = 8; b < 16; ++b) next = (next << 8) | (b < entry ? e[b] : 0);
+      const uint8_t* e = Entry(static_cast<uint32_t>(i));
+      for (size_t b = 0; b < 8; ++b) prefix = (prefix << 8) | (b < entry_ ? e[b] : 0);
+      for (size_t b = 8; b < 16; ++b) next = (next << 8) | (b < entry_ ? e[b] : 0);
       slots[i] = {prefix, next, static_cast<uint32_t>(i)};
     }
-    std::sort(slots.begin(), slots.end(), [base, entry](const Slot& a, const Slot& b) {
+    std::sort(slots.begin(), slots.end(), [this](const Slot& a, const Slot& b) {
       if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
       if (a.Next != b.Next) return a.Next < b.Next;
-      return std::memcmp(base + a.Index * entry, base + b.Index * entry, entry) < 0;
+      return std::memcmp(Entry(a.Index), Entry(b.Index), entry_) < 0;
     });
     std::vector<uint32_t> order(count);
     for (size_t i = 0; i < count; ++i) order[i] = slots[i].Index;
-    slots = {};
-    for (size_t i = 0; i < count; ++i) {
-      const uint8_t* e = base + static_cast<size_t>(order[i]) * entry;
-      if (unique_ && i > 0 && std::memcmp(e, base + static_cast<size_t>(order[i - 1]) * entry, keyWidth_) == 0)
-        throw EqdStorageError(qdErrKeyViolation, "duplicate key in a unique index");
-      insert.BindBlobInPlace(1, {e, keyWidth_}).Bind(2, GetRowIdBE(e + keyWidth_));
-      insert.RunOnce();
-      if ((i + 1) % kPublishEvery == 0) {
-        progress.Done.fetch_add(kPublishEvery, std::memory_order_relaxed);
-        progress.CheckCancelled();
-      }
-    }
-    progress.Done.fetch_add(static_cast<int64_t>(count % kPublishEvery), std::memory_order_relaxed);
-    bytes_.clear();
+    return order;
   }
 
- private:
+  void RefuseDuplicates(const std::vector<uint32_t>& order) const {
+    for (size_t i = 1; i < order.size(); ++i)
+      if (std::memcmp(Entry(order[i]), Entry(order[i - 1]), keyWidth_) == 0)
+        throw EqdStorageError(qdErrKeyViolation, "duplicate key in a unique index");
+  }
+
   size_t keyWidth_;
   size_t entry_;
   bool unique_;
+  size_t capacity_;
   std::vector<uint8_t> bytes_;
 };
 
@@ -109,13 +115,15 @@ int64_t CountLiveRecords(TqdTableStore& store, int64_t tableId) {
 }
 
 void RebuildIndexKeys(TqdTableStore& store, int64_t tableId, const TqdDataDictionary& dict,
-                      int32_t indexNo, TqdTaskProgress& progress) {
+                      int32_t indexNo, TqdTaskProgress& progress, size_t runBytes) {
   const bool unique = !dict.IndexDesc(indexNo).AllowDuplicates && !dict.IndexIsUserDefined(indexNo);
   std::string keyTable = store.KeyTableName(tableId, indexNo, unique, true);
   TqdKeyEncoder encoder(dict, indexNo);
   const size_t recordSize = static_cast<size_t>(dict.RecordSize());
-  KeyRun run(encoder.Width(), unique);
-  auto insert = store.Db().Prepare("INSERT INTO " + keyTable + "(key, rid) VALUES(?, ?)");
+  KeyRun run(encoder.Width(), unique, runBytes);
+  RegisterKeyRunSource(store.Db().Handle());
+  auto insert = store.Db().Prepare("INSERT INTO " + keyTable +
+                                   "(key, rid) SELECT key, rid FROM qd_key_run(?)");
   auto scan = store.Db().Prepare("SELECT rid, rec FROM " + TqdTableStore::RecordTableName(tableId) +
                                  " WHERE deleted = 0");
   int64_t read = 0;
@@ -126,13 +134,13 @@ void RebuildIndexKeys(TqdTableStore& store, int64_t tableId, const TqdDataDictio
     uint8_t* entry = run.Add();
     encoder.Encode(record.data(), entry);
     PutRowIdBE(entry + encoder.Width(), scan.Int(0));
-    if (++read % kPublishEvery == 0) {
-      progress.Done.fetch_add(kPublishEvery, std::memory_order_relaxed);
+    if (++read % kKeyRunPublishEvery == 0) {
+      progress.Done.fetch_add(kKeyRunPublishEvery, std::memory_order_relaxed);
       progress.CheckCancelled();
     }
     if (run.Full()) run.Flush(insert, progress);
   }
-  progress.Done.fetch_add(read % kPublishEvery, std::memory_order_relaxed);
+  progress.Done.fetch_add(read % kKeyRunPublishEvery, std::memory_order_relaxed);
   if (!run.Empty()) run.Flush(insert, progress);
 }
 

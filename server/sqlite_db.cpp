@@ -31,7 +31,7 @@ TqdStatement::TqdStatement(sqlite3* db, std::string_view sql) : db_(db) {
 TqdStatement::~TqdStatement() { sqlite3_finalize(stmt_); }
 
 void TqdStatement::Fail(int code) const {
-  throw EqdStorageError(ResultForSqliteError(code), sqlite3_errmsg(db_));
+  throw EqdStorageError(ResultForSqliteError(code), sqlite3_errmsg(db_), code & 0xFF);
 }
 
 TqdStatement& TqdStatement::Bind(int i, int64_t value) {
@@ -57,6 +57,12 @@ TqdStatement& TqdStatement::BindBlob(int i, std::span<const uint8_t> bytes) {
 
 TqdStatement& TqdStatement::BindBlobInPlace(int i, std::span<const uint8_t> bytes) {
   int rc = sqlite3_bind_blob(stmt_, i, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+  if (rc != SQLITE_OK) Fail(rc);
+  return *this;
+}
+
+TqdStatement& TqdStatement::BindPointer(int i, void* pointer, const char* type) {
+  int rc = sqlite3_bind_pointer(stmt_, i, pointer, type, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
   return *this;
 }

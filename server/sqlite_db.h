@@ -19,8 +19,10 @@ namespace qd {
 
 class EqdStorageError : public std::runtime_error {
  public:
-  EqdStorageError(TqdResult code, const std::string& what) : std::runtime_error(what), Code(code) {}
+  EqdStorageError(TqdResult code, const std::string& what, int sqliteCode = 0)
+      : std::runtime_error(what), Code(code), SqliteCode(sqliteCode) {}
   TqdResult Code;
+  int SqliteCode;  // the primary SQLite code, 0 when the fault is not SQLite's
 };
 
 // The client's code for an SQLite error.
@@ -38,6 +40,8 @@ class TqdStatement {
   TqdStatement& BindBlob(int i, std::span<const uint8_t> bytes);
   // REQUIRES: the bytes stay unchanged until the statement has run.
   TqdStatement& BindBlobInPlace(int i, std::span<const uint8_t> bytes);
+  // For table-valued functions; REQUIRES: `pointer` outlives the run.
+  TqdStatement& BindPointer(int i, void* pointer, const char* type);
   // True while a row is there; false when done.
   bool Step();
   // Runs a statement that returns no row.
