@@ -194,7 +194,7 @@ TqdResult TqdClientCommsEngine::CopyReply(TqdReceivedMessage* message, const Tqd
   }
   if (reply.Stream != nullptr && size > 0) {
     reply.Stream->Write(message->Data.data(), size);
-  } else if (reply.Buffer != nullptr) {
+  } else if (reply.Buffer != nullptr && size > 0) {
     std::memcpy(reply.Buffer, message->Data.data(), std::min<size_t>(reply.Length, size));
   }
   queue_.RemoveHead();

@@ -155,6 +155,15 @@ void TqdDataMessageQueue::DropConnection(uint32_t connection) {
   std::erase_if(complete_, ofConnection);
 }
 
+void TqdDataMessageQueue::DropUnfinished(uint32_t connection) {
+  std::lock_guard guard(lock_);
+  std::erase_if(reassembling_, [&](const std::unique_ptr<TqdReceivedMessage>& m) {
+    if (m->Connection != connection) return false;
+    queuedBytes_ -= m->Data.size();
+    return true;
+  });
+}
+
 void TqdDataMessageQueue::Clear() {
   std::lock_guard guard(lock_);
   complete_.clear();

@@ -68,6 +68,10 @@ class TqdDataMessageQueue {
   // Drops every message of a connection that has gone: nothing it sent can
   // answer a request made on a later connection.
   void DropConnection(uint32_t connection);
+  // Drops only the messages of a connection that are still being put
+  // together (a server's client sends one request at a time, so a new
+  // request means the unfinished one was given up).
+  void DropUnfinished(uint32_t connection);
   void Clear();
 
  private:

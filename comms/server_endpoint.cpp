@@ -48,6 +48,13 @@ bool TqdServerEndpoint::OnMessage(TqdConnectionHandle connection, size_t size, u
     if (OnRequest) OnRequest(*this, request);
     return true;
   }
+  if (header.FirstPart == 1) {
+    if (header.TotalSize > MaxRequestSize) {
+      transport_.HangUp(connection);
+      return true;
+    }
+    queue_.DropUnfinished(connection);
+  }
   TqdPartStatus status =
       header.FirstPart == 1
           ? queue_.AddFirstPart(header.MsgID, connection, header.DataKind, data, dataSize, header.TotalSize, 0)

@@ -56,6 +56,11 @@ class TqdServerEndpoint {
   std::function<void(TqdServerEndpoint&, TqdConnectionHandle, const uint8_t* part, size_t size)> OnUnsound;
   std::function<void(TqdServerEndpoint&, TqdConnectionHandle)> OnConnectionLost;
 
+  // The largest request a client may send; a client that announces a larger
+  // one is hung up before anything is kept. Each connection has at most one
+  // request being put together, so one client holds at most this much.
+  size_t MaxRequestSize = kMaxMessageDataSize;
+
   // Sends a reply, in parts when it does not fit one.
   void Reply(TqdConnectionHandle connection, TqdMsgID msgId, uint16_t resultCode, uint8_t dataKind,
              std::span<const uint8_t> data, uint32_t clientId = 0);

@@ -33,6 +33,9 @@ TqdServerRunner::~TqdServerRunner() {
 }
 
 void TqdServerRunner::Attach(TqdBaseCommsProtocol& transport, TqdServerEndpoint& endpoint) {
+  // No request of the catalogue is larger than a restructure, so a client
+  // can make the server hold no more than that.
+  endpoint.MaxRequestSize = kMaxRestructureBytes;
   TqdServerEndpoint* e = &endpoint;
   transport.Events.OnConnectionAdded = [this, e](TqdBaseCommsProtocol&, TqdConnectionHandle h) {
     TqdCoreConnection c = core_->AddConnection();

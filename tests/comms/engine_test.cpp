@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "base/QDHash.h"
+#include "base/QDLLExcp.h"
+#include "base/string_ids.h"
 #include "base/ticks.h"
 #include "comms/QDClComm.h"
 #include "comms/bundle.h"
@@ -204,6 +206,43 @@ TEST_P(EngineTest, StreamRequestAndReplyInManyParts) {
   TqdMemoryStream reply;
   EXPECT_EQ(engine_->Request(msgRestructureTable, {nullptr, 0, &request}, {nullptr, 0, &reply}), qdOK);
   EXPECT_EQ(Bytes(reply.Bytes().begin(), reply.Bytes().end()), data);
+}
+
+TEST_P(EngineTest, EmptyReplyLeavesTheBufferAlone) {
+  PeerBehaviour b;
+  b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+    if (r.MsgID != msgGetRecordCount) return false;
+    e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, {});
+    return true;
+  };
+  StartPeer(b);
+  ASSERT_EQ(Attach(), qdOK);
+  Bytes reply(8, 0xEE);
+  EXPECT_EQ(engine_->Request(msgGetRecordCount, nullptr, 0, reply.data(), 8), qdOK);
+  EXPECT_EQ(reply, Bytes(8, 0xEE));
+}
+
+// A server caps what one client may make it hold: a request announced as
+// larger than the cap is refused by hanging up before anything is kept.
+TEST_P(EngineTest, ServerHangsUpOnARequestAboveItsCap) {
+  PeerBehaviour b;
+  b.MaxRequestSize = 50000;
+  StartPeer(b);
+  ASSERT_EQ(Attach(), qdOK);
+  TqdMemoryStream small, big, reply;
+  Bytes data(50000, 0x3C);
+  small.Write(data.data(), data.size());
+  EXPECT_EQ(engine_->Request(msgRestructureTable, {nullptr, 0, &small}, {nullptr, 0, &reply}), qdOK);
+  big.Write(data.data(), data.size());
+  big.Write(data.data(), 1);
+  // The hang-up reaches the client either while it still sends its parts
+  // (the transport raises, as on any send failure) or while it waits.
+  try {
+    EXPECT_EQ(engine_->Request(msgRestructureTable, {nullptr, 0, &big}, {nullptr, 0, &reply}), qdErrNetTimeout);
+  } catch (const EqdCommsException& e) {
+    EXPECT_EQ(e.ErrorCode, gsWinsockUnexpectedError) << e.what();
+  }
+  EXPECT_FALSE(engine_->IsConnected());
 }
 
 TEST_P(EngineTest, ABundleAnswersTwoRequests) {

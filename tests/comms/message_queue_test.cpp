@@ -61,6 +61,18 @@ TEST(DataMessageQueueTest, PartsAreJoinedPerMessageAndConnection) {
   EXPECT_EQ(q.AddNextPart(1280, 8, d.data(), 6), TqdPartStatus::psDropped);
 }
 
+TEST(DataMessageQueueTest, DropUnfinishedKeepsCompleteMessagesAndOtherConnections) {
+  TqdDataMessageQueue q;
+  Bytes d = Pattern(10);
+  q.AddFirstPart(1280, 7, kDataKindStream, d.data(), 10, 10, 0);  // complete
+  q.AddFirstPart(1299, 7, kDataKindStream, d.data(), 4, 10, 0);   // unfinished
+  q.AddFirstPart(1299, 8, kDataKindStream, d.data(), 4, 10, 0);   // another connection
+  q.DropUnfinished(7);
+  EXPECT_EQ(q.AddNextPart(1299, 7, d.data() + 4, 6), TqdPartStatus::psDropped);
+  EXPECT_EQ(q.AddNextPart(1299, 8, d.data() + 4, 6), TqdPartStatus::psAccepted);
+  EXPECT_EQ(q.Count(), 2u);
+}
+
 TEST(DataMessageQueueTest, SizesFromAPeerAreCapped) {
   TqdDataMessageQueue q;
   Bytes d = Pattern(4);

@@ -105,6 +105,7 @@ void TestPeer::Main(PeerTransport kind) {
       transport = std::make_unique<TqdSingleUserProtocol>(behaviour_.ServerName, kListeningMode);
     }
     endpoint = std::make_unique<TqdServerEndpoint>(*transport);
+    endpoint->MaxRequestSize = behaviour_.MaxRequestSize;
     endpoint->OnRequest = [this](TqdServerEndpoint& e, const TqdIncomingRequest& r) { Handle(e, r); };
     endpoint->OnUnsound = [this](TqdServerEndpoint& e, TqdConnectionHandle c, const uint8_t* part, size_t size) {
       uint32_t id = size >= 4 ? PeekMsgID(part) : 0;

@@ -37,6 +37,7 @@ struct PeerBehaviour {
   uint32_t AckDelayMs = 0;
   std::string ServerName = "QDTEST";
   uint16_t ClientDiscoveryPort = 0;  // 0: the fixed port
+  size_t MaxRequestSize = kMaxMessageDataSize;
   // Handles a request itself when it answers true (runs on the peer thread).
   std::function<bool(TqdServerEndpoint&, const TqdIncomingRequest&)> OnRequest;
 };

@@ -10,11 +10,13 @@
 #include <fstream>
 #include <random>
 
+#include "base/QDLLExcp.h"
 #include "base/endian.h"
 #include "comms/QDClComm.h"
 #include "comms/QDLLWsck.h"
 #include "server/demo_data.h"
 #include "server/maintenance.h"
+#include "server/server_core.h"
 #include "server/server_results.h"
 #include "server/wire_records.h"
 #include "server_process.h"
@@ -200,6 +202,64 @@ TEST_P(ServerIntegration, GarbageAfterAttachDisturbsNoOne) {
   close(fd);
   Bytes session(4);
   EXPECT_EQ(Block(*good, msgOpenSession, {}, session), 0);
+}
+
+// A logged-in client that sends malformed records of every kind gets a
+// result code for each, stays connected, and leaves the server to others.
+TEST_P(ServerIntegration, MalformedRequestsAfterLoginAreAnsweredWithCodes) {
+  auto fuzzer = LoggedIn();
+  auto bystander = LoggedIn();
+  const int32_t db = OpenDatabase(*fuzzer, "sales");
+  ASSERT_GE(db, 0);
+  const TqdMsgID blockReplies[] = {msgCloseDatabase, msgAddAlias,    msgOpenDatabase, msgOpenSession,
+                                   msgCloseSession,  msgReindexTable, msgPackTable,   msgGetTaskStatus,
+                                   msgRestructureTable, msgDeleteTable, msgRenameTable, msgEmptyTable,
+                                   msgAddIndex,      msgDeleteIndex, msgCloseCursor,  msgGetRecord, 4321};
+  const TqdMsgID streamReplies[] = {msgGetAliasList, msgGetTableList, msgOpenTable, msgGetDictionary};
+  const size_t lengths[] = {0, 1, 3, 4, 5, 35, 36, 37, 40, 72, 74, 219, 222, 252, 300};
+  std::mt19937 random(11);
+  auto payload = [&](size_t length) {
+    Bytes bytes(length);
+    for (auto& b : bytes) b = static_cast<uint8_t>(random());
+    // Half of the records name the open database, so their other fields are read too.
+    if (length >= 4 && random() % 2 == 0) PutInt32LE(bytes.data(), db);
+    return bytes;
+  };
+  for (size_t length : lengths) {
+    for (TqdMsgID msg : blockReplies) {
+      Bytes reply(64);
+      TqdResult r = Block(*fuzzer, msg, payload(length), reply);
+      EXPECT_NE(r, qdErrNetTimeout) << msg << "/" << length;
+      ASSERT_TRUE(fuzzer->IsConnected()) << msg << "/" << length;
+    }
+    for (TqdMsgID msg : streamReplies) {
+      TqdMemoryStream reply;
+      EXPECT_NE(Stream(*fuzzer, msg, payload(length), reply), qdErrNetTimeout) << msg << "/" << length;
+      ASSERT_TRUE(fuzzer->IsConnected()) << msg << "/" << length;
+    }
+  }
+  Bytes session(4);
+  EXPECT_EQ(Block(*bystander, msgOpenSession, {}, session), 0);
+  EXPECT_GE(OpenDatabase(*bystander, "sales"), 0);
+}
+
+// No request of the catalogue is larger than a restructure: a client that
+// sends more is hung up before the server holds it, and no one else notices.
+TEST_P(ServerIntegration, OversizeRequestHangsUpOnlyItsClient) {
+  auto greedy = LoggedIn();
+  auto bystander = LoggedIn();
+  TqdMemoryStream big, reply;
+  big.SetSize(kMaxRestructureBytes + 1);
+  try {
+    EXPECT_EQ(greedy->Request(msgRestructureTable, TqdRequestData{nullptr, 0, &big},
+                              TqdReplyTarget{nullptr, 0, &reply}),
+              qdErrNetTimeout);
+  } catch (const EqdCommsException&) {
+    // The hang-up came while the client was still sending its parts.
+  }
+  EXPECT_FALSE(greedy->IsConnected());
+  Bytes session(4);
+  EXPECT_EQ(Block(*bystander, msgOpenSession, {}, session), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ServerIntegration, testing::Values(true, false),

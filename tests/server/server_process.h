@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,9 @@ class ServerProcess {
     if (pipe(out) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+      // A test that dies must not leave its server running: it would hold
+      // the test's output pipes open and keep the test runner waiting.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
