@@ -8,6 +8,7 @@
 #include "base/format.h"
 #include "dict/QDLLDict.h"
 #include "dict/dict_stream.h"
+#include "dict/field_kinds.h"
 
 namespace qd {
 
@@ -30,6 +31,15 @@ uint8_t ReadByteValue(TqdTaggedReader& reader, std::string_view what) {
   int32_t value = reader.ReadInteger();
   if (value < 0 || value > 255) RaiseBadStream("%s %d is not a byte", {what, value});
   return static_cast<uint8_t>(value);
+}
+
+// Whether the field lies in its record as AddField would have laid it out.
+bool FieldLayoutMatches(const TqdDictField& field) {
+  if (!IsFieldKind(field.FieldType)) return false;
+  if (IsSizedKind(field.FieldType) && (field.Units < 0 || field.Units > kMaxSizedFieldUnits)) return false;
+  const TqdFieldLayout layout =
+      FieldLayoutFor(static_cast<TqdFieldKind>(field.FieldType), field.Units, field.Decimals);
+  return layout.Length == field.Length;
 }
 
 }  // namespace
@@ -85,6 +95,11 @@ void TqdDataDictionary::ReadField(TqdTaggedReader& reader) {
   if (field->Offset < 0 || field->Length < 0 || field->Length > kMaxBlockSize ||
       field->Offset > kMaxBlockSize - field->Length) {
     RaiseBadStream("field %d at offset %d with length %d", {field->Number, field->Offset, field->Length});
+  }
+  // Readers of a value take as many bytes as its type holds, so a field's
+  // length must be the one its type and units give.
+  if (!FieldLayoutMatches(*field)) {
+    RaiseBadStream("field %d of type %d has length %d", {field->Number, field->FieldType, field->Length});
   }
   if (reader.ReadBoolean()) {
     auto validity = std::make_unique<TqdDictValidity>();

@@ -24,11 +24,19 @@ void WriteFiles(TqdTaggedWriter& w, int32_t count) {
   }
 }
 
+// The units default to the ones a field of the type and length has.
+int32_t UnitsFor(int32_t type, int32_t length) {
+  if (type == fkByteArray) return length;
+  if (type >= fkShortString && type <= fkNullStringAlt) return length - 1;
+  return 10;
+}
+
 void WriteField(TqdTaggedWriter& w, int32_t offset, int32_t length, int32_t type = fkInt32,
-                bool withMinimum = false) {
+                bool withMinimum = false, int32_t units = -1) {
   w.WriteString("F" + std::to_string(offset));
   w.WriteString("");
-  for (int32_t v : {10, 0, offset, length, type}) w.WriteInteger(v);
+  if (units < 0) units = UnitsFor(type, length);
+  for (int32_t v : {units, 0, offset, length, type}) w.WriteInteger(v);
   w.WriteBoolean(false);
   w.WriteBoolean(withMinimum);
   if (!withMinimum) return;
@@ -140,6 +148,34 @@ const BadStream kBadStreams[] = {
        WriteField(w, 0, 4, 300);
      },
      kBad + "field type 300 is not a byte"},
+    {"double field of one byte",
+     [](TqdTaggedWriter& w) {
+       WriteFiles(w, 1);
+       w.WriteInteger(1);
+       WriteField(w, 0, 1, fkDouble);
+     },
+     kBad + "field 0 of type 11 has length 1"},
+    {"text field with more characters than bytes",
+     [](TqdTaggedWriter& w) {
+       WriteFiles(w, 1);
+       w.WriteInteger(1);
+       WriteField(w, 0, 5, fkShortString, false, 1000);
+     },
+     kBad + "field 0 of type 46 has length 5"},
+    {"byte array with units beyond the cap",
+     [](TqdTaggedWriter& w) {
+       WriteFiles(w, 1);
+       w.WriteInteger(1);
+       WriteField(w, 0, 0, fkByteArray, false, 0x7FFFFFFF);
+     },
+     kBad + "field 0 of type 45 has length 0"},
+    {"field type that does not exist",
+     [](TqdTaggedWriter& w) {
+       WriteFiles(w, 1);
+       w.WriteInteger(1);
+       WriteField(w, 0, 4, 30);
+     },
+     kBad + "field 0 of type 30 has length 4"},
     {"validity values longer than a value area",
      [](TqdTaggedWriter& w) {
        WriteFiles(w, 1);
