@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "server/path_guard.h"
 
 namespace qd {
 namespace {
+
+constexpr size_t kMaxConfigBytes = 1u << 20;
 
 std::string Trim(std::string_view text) {
   size_t b = 0;
@@ -178,8 +179,12 @@ bool LoadServerConfig(const std::string& path, TqdServerConfig& config, std::str
     error = path + ": cannot read the file";
     return false;
   }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (text.size() > (1u << 20)) {
+  // Read no more than the limit allows: the path may name a device or a
+  // pipe that never ends.
+  std::string text(kMaxConfigBytes + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (text.size() > kMaxConfigBytes) {
     error = path + ": the file is too large";
     return false;
   }

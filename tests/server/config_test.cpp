@@ -91,6 +91,15 @@ TEST(ServerConfig, LoadTakesDirectoriesFromTheFilesPlace) {
   EXPECT_FALSE(LoadServerConfig(dir.Path() + "/none.conf", cfg, error));
 }
 
+// The size is checked while reading: a file that never ends (a device, a
+// pipe) is refused after the first megabyte instead of filling memory.
+TEST(ServerConfig, LoadRefusesAFileWithoutEnd) {
+  TqdServerConfig cfg;
+  std::string error;
+  EXPECT_FALSE(LoadServerConfig("/dev/zero", cfg, error));
+  EXPECT_EQ(error, "/dev/zero: the file is too large");
+}
+
 struct CommandLineCase {
   std::vector<std::string> Args;
   bool Ok;
