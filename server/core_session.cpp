@@ -108,8 +108,9 @@ void TqdServerCore::OnAliasList(TqdCoreConnection c, Client&, const TqdServerReq
   Reply(c, msgGetAliasList, qdOK, rows, kDataKindStream);
 }
 
-// An added alias lives until the server stops; its directory must lie
-// within DataDir or a configured alias directory.
+// An added alias lives until the server stops (at most kMaxAddedAliases
+// of them); its directory must lie within DataDir or a configured alias
+// directory.
 void TqdServerCore::OnAddAlias(TqdCoreConnection c, Client&, const TqdServerRequest& request) {
   if (request.Data.size() < kAddAliasRequestSize) {
     Reply(c, msgAddAlias, qdErrInvalidParam);
@@ -127,6 +128,10 @@ void TqdServerCore::OnAddAlias(TqdCoreConnection c, Client&, const TqdServerRequ
         Reply(c, msgAddAlias, alias.Directory == *dir ? qdOK : qdErrNameNotUnique);
         return;
       }
+    }
+    if (aliases_.size() - config_.Aliases.size() >= kMaxAddedAliases) {
+      Reply(c, msgAddAlias, qdErrInvalidParam);
+      return;
     }
     aliases_.push_back({name, *dir});
     Reply(c, msgAddAlias, qdOK);

@@ -41,6 +41,8 @@ inline constexpr uint32_t kStatusWaitMs = 100;
 // The largest restructure request (header and dictionary) accepted.
 inline constexpr size_t kMaxRestructureBytes = 4u << 20;
 
+// Aliases added by clients live until the server stops; at most this many.
+inline constexpr size_t kMaxAddedAliases = 1024;
 // What the core asks of the transports.
 class TqdCoreOutput {
  public:

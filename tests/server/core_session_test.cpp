@@ -138,6 +138,23 @@ TEST_F(CoreTest, AddAliasIsConfined) {
   EXPECT_GT(harness_->OpenDatabase(c, "Spare"), 0);
 }
 
+// Added aliases outlive their clients, so their number is capped: a client
+// adding names without end cannot grow the server without end.
+TEST_F(CoreTest, AddedAliasesAreCapped) {
+  TqdCoreConnection c = harness_->LoggedIn();
+  auto add = [&](int n) {
+    std::vector<uint8_t> req(252, 0);
+    PutShortString(req.data(), "A" + std::to_string(n), 31);
+    PutShortString(req.data() + 32, "spare", 219);
+    return harness_->Request(c, msgAddAlias, req).Result;
+  };
+  for (size_t n = 0; n < kMaxAddedAliases; ++n) ASSERT_EQ(add(static_cast<int>(n)), 0) << n;
+  EXPECT_EQ(add(-1), qdErrInvalidParam);
+  EXPECT_EQ(add(0), 0);  // adding a known one again is still fine
+  auto list = harness_->Request(c, msgGetAliasList);
+  EXPECT_EQ(list.Data.size(), (kMaxAddedAliases + 1) * 252u);
+}
+
 struct ShortCase {
   TqdMsgID Msg;
   size_t Size;
