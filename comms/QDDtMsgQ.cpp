@@ -117,9 +117,15 @@ bool TqdDataMessageQueue::UnpackBundleAtHead() {
 
 TqdReceivedMessage* TqdDataMessageQueue::Peek() {
   std::lock_guard guard(lock_);
-  // A bundle may hold a bundle; each pass removes one message's worth of
-  // nesting, and the data shrinks by 12 bytes per level, so this ends.
-  while (!complete_.empty() && !complete_.front()->Taken && complete_.front()->MsgID == msgBundle) {
+  // A bundle may hold a bundle; each pass removes one level of nesting.
+  for (int level = 0;
+       !complete_.empty() && !complete_.front()->Taken && complete_.front()->MsgID == msgBundle; ++level) {
+    if (level == kMaxBundleNesting) {
+      queuedBytes_ -= complete_.front()->Data.size();
+      complete_.pop_front();
+      malformedBundle_ = true;
+      return nullptr;
+    }
     if (!UnpackBundleAtHead()) {
       malformedBundle_ = true;
       return nullptr;

@@ -41,6 +41,10 @@ class TqdDataMessageQueue {
   static constexpr size_t kMaxReassembling = 64;
   // ... and all messages together hold at most this many data bytes.
   static constexpr size_t kMaxQueuedBytes = 128u << 20;
+  // A bundle whose first reply is a bundle is unpacked again, at most this
+  // many levels deep: each level copies the data once more, so a peer's
+  // deeply nested bundle would otherwise cost time of the square of its size.
+  static constexpr int kMaxBundleNesting = 8;
 
   TqdDataMessageQueue() = default;
   TqdDataMessageQueue(const TqdDataMessageQueue&) = delete;
@@ -60,7 +64,8 @@ class TqdDataMessageQueue {
   uint32_t Count();
   // The head of the complete messages, marked taken; nullptr when there is
   // none or the head was taken already. A bundle at the head is unpacked
-  // first; a malformed one is destroyed (see TakeMalformedBundle).
+  // first; a malformed or too deeply nested one is destroyed (see
+  // TakeMalformedBundle).
   TqdReceivedMessage* Peek();
   // True once after Peek destroyed a malformed bundle.
   bool TakeMalformedBundle();

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/endian.h"
 #include "comms/QDDtMsgQ.h"
 #include "comms/QDNetMsg.h"
 #include "comms/bundle.h"
@@ -136,6 +137,39 @@ TEST(DataMessageQueueTest, MalformedBundleIsDestroyedAndReported) {
   EXPECT_TRUE(q.TakeMalformedBundle());
   EXPECT_FALSE(q.TakeMalformedBundle());
   EXPECT_TRUE(q.IsEmpty());
+}
+
+
+// A bundle nested in bundles, `depth` levels in all: the innermost holds one
+// reply of message 771 with one data byte. Built front to back, since each
+// outer record's length is known from the depth.
+Bytes NestedBundle(int depth) {
+  Bytes bundle;
+  for (int level = 0; level < depth - 1; ++level) {
+    size_t at = bundle.size();
+    AppendBundleRecord(bundle, msgBundle, 0, 0, {});
+    PutUInt32LE(bundle.data() + at + 4, static_cast<uint32_t>(12 * (depth - level) + 1));
+  }
+  AppendBundleRecord(bundle, 771, 0, 0, Bytes{7});
+  return bundle;
+}
+
+TEST(DataMessageQueueTest, BundlesNestedTooDeeplyAreMalformed) {
+  struct Case {
+    int depth;
+    bool unpacked;
+  };
+  const int limit = TqdDataMessageQueue::kMaxBundleNesting;
+  for (Case c : {Case{1, true}, Case{limit, true}, Case{limit + 1, false}, Case{20000, false}}) {
+    TqdDataMessageQueue q;
+    QueueBundle(q, NestedBundle(c.depth));
+    TqdReceivedMessage* m = q.Peek();
+    EXPECT_EQ(m != nullptr, c.unpacked) << c.depth;
+    EXPECT_EQ(q.TakeMalformedBundle(), !c.unpacked) << c.depth;
+    if (m != nullptr) {
+      EXPECT_EQ(m->MsgID, 771u) << c.depth;
+    }
+  }
 }
 
 }  // namespace
