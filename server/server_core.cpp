@@ -85,7 +85,12 @@ void TqdServerCore::OnRequest(TqdCoreConnection c, const TqdServerRequest& reque
     Reply(c, request.MsgID, qdErrInvalidPassword);
     return;
   }
-  (this->*(it->second))(c, *client, request);
+  try {
+    (this->*(it->second))(c, *client, request);
+  } catch (const std::exception&) {
+    // Out of memory or threads: this request fails, the server goes on.
+    Reply(c, request.MsgID, qdErrServerUnexpected);
+  }
 }
 
 void TqdServerCore::OnUnsound(TqdCoreConnection c, const uint8_t* part, size_t size) {
@@ -106,7 +111,13 @@ void TqdServerCore::Defer(TqdCoreConnection c, TqdMsgID msg, uint8_t dataKind, T
   pool_.Submit(std::move(job), [this, c, msg, dataKind, then = std::move(then)](TqdJobResult& result) {
     Client* client = Find(c);
     if (client == nullptr) return;
-    if (then) then(*client, result);
+    if (then) {
+      try {
+        then(*client, result);
+      } catch (const std::exception&) {
+        result = {qdErrServerUnexpected, {}};
+      }
+    }
     Reply(c, msg, result.Result, result.Data, dataKind);
   });
 }

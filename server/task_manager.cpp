@@ -31,7 +31,14 @@ int32_t TqdTaskManager::Start(const std::string& directory, const std::string& t
     if (nextNumber_ <= 0) nextNumber_ = 1;  // never -1, which means "no task"
     tasks_[raw->Number] = std::move(task);
   }
-  raw->Thread = std::thread([this, raw, w = std::move(work)]() mutable { Run(*raw, std::move(w)); });
+  try {
+    raw->Thread = std::thread([this, raw, w = std::move(work)]() mutable { Run(*raw, std::move(w)); });
+  } catch (...) {
+    // A task that never ran must not keep its table busy for good.
+    std::lock_guard<std::mutex> guard(mutex_);
+    tasks_.erase(raw->Number);
+    throw;
+  }
   return raw->Number;
 }
 
