@@ -312,6 +312,59 @@ TEST_P(EngineTest, SilentServerIsHungUpAfterTheRetries) {
   SetTickSource(nullptr);
 }
 
+// A continuation part of no message being put together is dropped: it shows
+// no reply coming, so it must not put the reply's deadline off (else a peer
+// sending such parts could keep a request waiting for ever).
+TEST_P(EngineTest, AStrayContinuationPartDoesNotPutTheTimeOutOff) {
+  g_fakeNow = 1000;
+  SetTickSource(&FakeTicks);
+  PeerBehaviour b;
+  b.OnRequest = [](TqdServerEndpoint&, const TqdIncomingRequest& r) { return r.MsgID == msgGetTaskStatus; };
+  StartPeer(b);
+  ASSERT_EQ(Attach(), qdOK);
+  engine_->SetReplyTimeout(1000);
+  auto strayPartThenKeepAlive = [](TqdBaseCommsProtocol& t, TqdServerEndpoint& e) {
+    TqdMsgHeader h;
+    h.MsgID = msgGetRecordCount;
+    h.MsgLen = kMsgHeaderSize + 1;
+    h.TotalSize = 100;
+    h.FirstPart = 0;
+    h.LastPart = 0;
+    Bytes part(h.MsgLen);
+    EncodeMsgHeader(h, part.data());
+    TqdConnectionHandle client = t.ConnectionAt(0)->Handle();
+    e.SendRaw(client, part);
+    uint8_t keepAlive[kKeepAliveSize];
+    EncodeKeepAlive(keepAlive);
+    t.SendMsg(client, keepAlive, sizeof keepAlive);
+  };
+  // The stray part arrives shortly before the deadline (1900); once the
+  // keep-alive behind it has arrived the clock passes the deadline (2100).
+  enum { kStart, kStraySent, kPastDeadline } stage = kStart;
+  int turnsPastDeadline = 0;
+  constexpr int kGiveUpTurns = 40;
+  engine_->Transport().Events.OnIdle = [&](TqdBaseCommsProtocol& t) {
+    if (stage == kStart) {
+      stage = kStraySent;
+      g_fakeNow = 1900;
+      peer_->Run(strayPartThenKeepAlive);
+    } else if (stage == kStraySent) {
+      TqdConnection* c = t.ConnectionAt(0);
+      if (c != nullptr && c->KeepAlivesReceived > 0) {
+        stage = kPastDeadline;
+        g_fakeNow = 2100;
+      }
+    } else if (++turnsPastDeadline == kGiveUpTurns) {
+      g_fakeNow = 100000;  // ends the wait however far the deadline moved
+    }
+  };
+  uint8_t reply[4];
+  EXPECT_EQ(engine_->Request(msgGetTaskStatus, "task", 4, reply, 4), qdErrNetTimeout);
+  EXPECT_EQ(stage, kPastDeadline);
+  EXPECT_LT(turnsPastDeadline, kGiveUpTurns);
+  SetTickSource(nullptr);
+}
+
 TEST_P(EngineTest, MalformedRepliesDropTheConnectionAtOnce) {
   struct Case {
     const char* what;
