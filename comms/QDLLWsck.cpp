@@ -211,7 +211,7 @@ void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data
   if (c == nullptr || c->Fd < 0 || size > c->SendBuffer.size()) return;
   TqdConnectionUse use(*this, c);
   uint8_t* copy = c->SendBuffer.data();
-  std::memcpy(copy, data, size);
+  if (size > 0) std::memcpy(copy, data, size);  // an empty send may come without a buffer
   KeyFor(c).ScramblePart(copy, size);
   size_t sent = 0;
   if (c->Unsent.empty()) {

@@ -440,6 +440,23 @@ TEST_P(EngineTest, AFloodOfKeepAlivesDoesNotDisturbARequest) {
   EXPECT_EQ(reply[1], 'k');
 }
 
+// Sending nothing (an empty part, no buffer) sends nothing harmful: the
+// reply behind it arrives as usual.
+TEST_P(EngineTest, AnEmptySendIsHarmless) {
+  PeerBehaviour b;
+  b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+    if (r.MsgID != msgGetRecord) return false;
+    e.SendRaw(r.Connection, {});
+    e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, r.Data);
+    return true;
+  };
+  StartPeer(b);
+  ASSERT_EQ(Attach(), qdOK);
+  uint8_t reply[2] = {};
+  EXPECT_EQ(engine_->Request(msgGetRecord, "ok", 2, reply, 2), qdOK);
+  EXPECT_EQ(reply[1], 'k');
+}
+
 TEST_P(EngineTest, ServerResultCodeIsPassedThroughWithoutData) {
   PeerBehaviour b;
   b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
