@@ -32,13 +32,8 @@ std::unique_ptr<TqdDataDictionary> ReadClientDictionary(TqdBytes bytes) {
 }  // namespace
 
 void TqdServerCore::OnTableList(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir = nullptr;
-  if (request.Data.size() < kTableListRequestSize ||
-      (dir = DirectoryOf(client, GetInt32LE(request.Data.data()))) == nullptr) {
-    Reply(c, msgGetTableList, request.Data.size() < kTableListRequestSize ? qdErrInvalidParam : qdErrUnknownDB,
-          {}, kDataKindStream);
-    return;
-  }
+  const std::string* dir = RequestDirectory(c, client, request, kTableListRequestSize, kDataKindStream);
+  if (!dir) return;
   std::string pattern = ShortStringAt(request.Data, 4, 35);
   Defer(c, msgGetTableList, kDataKindStream, [d = *dir, pattern](TqdStoreCache& stores) {
     TqdTableStore& store = stores.For(d);
@@ -92,13 +87,8 @@ void TqdServerCore::OnCloseCursor(TqdCoreConnection c, Client& client, const Tqd
 }
 
 void TqdServerCore::OnGetDictionary(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir =
-      request.Data.size() >= kTableRequestSize ? DirectoryOf(client, GetInt32LE(request.Data.data())) : nullptr;
-  if (!dir) {
-    Reply(c, msgGetDictionary, request.Data.size() < kTableRequestSize ? qdErrInvalidParam : qdErrUnknownDB, {},
-          kDataKindStream);
-    return;
-  }
+  const std::string* dir = RequestDirectory(c, client, request, kTableRequestSize, kDataKindStream);
+  if (!dir) return;
   std::string table = TableNameOf(ShortStringAt(request.Data, 4, 31));
   Defer(c, msgGetDictionary, kDataKindStream, [d = *dir, table](TqdStoreCache& stores) {
     TqdTableStore& store = stores.For(d);
@@ -136,12 +126,10 @@ void TqdServerCore::OnRestructure(TqdCoreConnection c, Client& client, const Tqd
 }
 
 void TqdServerCore::OnDeleteTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir =
-      request.Data.size() >= kTableRequestSize ? DirectoryOf(client, GetInt32LE(request.Data.data())) : nullptr;
-  std::string table = request.Data.size() >= kTableRequestSize ? TableNameOf(ShortStringAt(request.Data, 4, 31)) : "";
-  if (!dir) {
-    Reply(c, msgDeleteTable, request.Data.size() < kTableRequestSize ? qdErrInvalidParam : qdErrUnknownDB);
-  } else if (tasks_.TableBusy(*dir, table)) {
+  const std::string* dir = RequestDirectory(c, client, request, kTableRequestSize);
+  if (!dir) return;
+  std::string table = TableNameOf(ShortStringAt(request.Data, 4, 31));
+  if (tasks_.TableBusy(*dir, table)) {
     Reply(c, msgDeleteTable, qdErrTableBusy);
   } else {
     Defer(c, msgDeleteTable, 0, [d = *dir, table](TqdStoreCache& stores) {
@@ -153,11 +141,8 @@ void TqdServerCore::OnDeleteTable(TqdCoreConnection c, Client& client, const Tqd
 
 void TqdServerCore::OnRenameTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   const auto& data = request.Data;
-  const std::string* dir = data.size() >= kRenameTableRequestSize ? DirectoryOf(client, GetInt32LE(data.data())) : nullptr;
-  if (!dir) {
-    Reply(c, msgRenameTable, data.size() < kRenameTableRequestSize ? qdErrInvalidParam : qdErrUnknownDB);
-    return;
-  }
+  const std::string* dir = RequestDirectory(c, client, request, kRenameTableRequestSize);
+  if (!dir) return;
   std::string from = TableNameOf(ShortStringAt(data, 4, 31));
   std::string to = TableNameOf(ShortStringAt(data, 36, 31));
   if (to.empty()) {
@@ -175,25 +160,10 @@ void TqdServerCore::OnRenameTable(TqdCoreConnection c, Client& client, const Tqd
 // Empty table (1304) and delete index (1306) name the table, or leave the
 // name empty and give a cursor of the client on it.
 void TqdServerCore::OnEmptyTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const auto& data = request.Data;
-  const std::string* dir = data.size() >= kEmptyTableRequestSize ? DirectoryOf(client, GetInt32LE(data.data())) : nullptr;
-  if (!dir) {
-    Reply(c, msgEmptyTable, data.size() < kEmptyTableRequestSize ? qdErrInvalidParam : qdErrUnknownDB);
-    return;
-  }
-  std::string table = TableNameOf(ShortStringAt(data, 8, 31));
-  if (table.empty()) {
-    auto cursor = client.Cursors.find(GetInt32LE(data.data() + 4));
-    if (cursor == client.Cursors.end()) {
-      Reply(c, msgEmptyTable, qdErrInvalidHandle);
-      return;
-    }
-    table = cursor->second.Table;
-  }
-  if (tasks_.TableBusy(*dir, table)) {
-    Reply(c, msgEmptyTable, qdErrTableBusy);
-    return;
-  }
+  const std::string* dir = RequestDirectory(c, client, request, kEmptyTableRequestSize);
+  if (!dir) return;
+  std::string table = IdleTableOf(c, client, request, *dir, 8);
+  if (table.empty()) return;
   Defer(c, msgEmptyTable, 0, [d = *dir, table](TqdStoreCache& stores) {
     stores.For(d).EmptyTable(table);
     return TqdJobResult{};
@@ -201,27 +171,12 @@ void TqdServerCore::OnEmptyTable(TqdCoreConnection c, Client& client, const TqdS
 }
 
 void TqdServerCore::OnDeleteIndex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const auto& data = request.Data;
-  const std::string* dir = data.size() >= kDeleteIndexRequestSize ? DirectoryOf(client, GetInt32LE(data.data())) : nullptr;
-  if (!dir) {
-    Reply(c, msgDeleteIndex, data.size() < kDeleteIndexRequestSize ? qdErrInvalidParam : qdErrUnknownDB);
-    return;
-  }
-  std::string table = TableNameOf(ShortStringAt(data, 8, 31));
-  if (table.empty()) {
-    auto cursor = client.Cursors.find(GetInt32LE(data.data() + 4));
-    if (cursor == client.Cursors.end()) {
-      Reply(c, msgDeleteIndex, qdErrInvalidHandle);
-      return;
-    }
-    table = cursor->second.Table;
-  }
-  if (tasks_.TableBusy(*dir, table)) {
-    Reply(c, msgDeleteIndex, qdErrTableBusy);
-    return;
-  }
-  std::string indexName = ShortStringAt(data, 40, 31);
-  int32_t indexId = GetInt32LE(data.data() + 72);
+  const std::string* dir = RequestDirectory(c, client, request, kDeleteIndexRequestSize);
+  if (!dir) return;
+  std::string table = IdleTableOf(c, client, request, *dir, 8);
+  if (table.empty()) return;
+  std::string indexName = ShortStringAt(request.Data, 40, 31);
+  int32_t indexId = GetInt32LE(request.Data.data() + 72);
   Defer(c, msgDeleteIndex, 0, [d = *dir, table, indexName, indexId](TqdStoreCache& stores) {
     TqdTableStore& store = stores.For(d);
     int32_t number = indexId;

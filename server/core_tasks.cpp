@@ -19,11 +19,8 @@ constexpr TqdResult qdErrInvalidIndexDesc = 10023;
 
 void TqdServerCore::OnReindex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   const auto& data = request.Data;
-  const std::string* dir = data.size() >= kReindexRequestSize ? DirectoryOf(client, GetInt32LE(data.data())) : nullptr;
-  if (!dir) {
-    Reply(c, msgReindexTable, data.size() < kReindexRequestSize ? qdErrInvalidParam : qdErrUnknownDB);
-    return;
-  }
+  const std::string* dir = RequestDirectory(c, client, request, kReindexRequestSize);
+  if (!dir) return;
   std::string table = TableNameOf(ShortStringAt(data, 4, 31));
   std::string indexName = ShortStringAt(data, 36, 31);
   int32_t indexNo = GetInt32LE(data.data() + 68);
@@ -49,13 +46,9 @@ void TqdServerCore::OnReindex(TqdCoreConnection c, Client& client, const TqdServ
 }
 
 void TqdServerCore::OnPack(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const auto& data = request.Data;
-  const std::string* dir = data.size() >= kTableRequestSize ? DirectoryOf(client, GetInt32LE(data.data())) : nullptr;
-  if (!dir) {
-    Reply(c, msgPackTable, data.size() < kTableRequestSize ? qdErrInvalidParam : qdErrUnknownDB);
-    return;
-  }
-  std::string table = TableNameOf(ShortStringAt(data, 4, 31));
+  const std::string* dir = RequestDirectory(c, client, request, kTableRequestSize);
+  if (!dir) return;
+  std::string table = TableNameOf(ShortStringAt(request.Data, 4, 31));
   Defer(
       c, msgPackTable, 0,
       [d = *dir, table](TqdStoreCache& stores) {

@@ -1,9 +1,11 @@
 #include "server/server_core.h"
 
+#include "base/endian.h"
 #include "base/names.h"
 #include "base/ticks.h"
 #include "server/path_guard.h"
 #include "server/server_results.h"
+#include "server/wire_records.h"
 
 namespace qd {
 
@@ -59,6 +61,36 @@ TqdServerCore::Client* TqdServerCore::Find(TqdCoreConnection c) {
 const std::string* TqdServerCore::DirectoryOf(Client& client, int32_t databaseId) {
   auto it = client.Databases.find(databaseId);
   return it == client.Databases.end() ? nullptr : &it->second;
+}
+
+const std::string* TqdServerCore::RequestDirectory(TqdCoreConnection c, Client& client,
+                                                   const TqdServerRequest& request, size_t size,
+                                                   uint8_t dataKind) {
+  if (request.Data.size() < size) {
+    Reply(c, request.MsgID, qdErrInvalidParam, {}, dataKind);
+    return nullptr;
+  }
+  const std::string* dir = DirectoryOf(client, GetInt32LE(request.Data.data()));
+  if (dir == nullptr) Reply(c, request.MsgID, qdErrUnknownDB, {}, dataKind);
+  return dir;
+}
+
+std::string TqdServerCore::IdleTableOf(TqdCoreConnection c, Client& client, const TqdServerRequest& request,
+                                       const std::string& directory, size_t nameOffset) {
+  std::string table = TableNameOf(ShortStringAt(request.Data, nameOffset, 31));
+  if (table.empty()) {
+    auto cursor = client.Cursors.find(GetInt32LE(request.Data.data() + 4));
+    if (cursor == client.Cursors.end()) {
+      Reply(c, request.MsgID, qdErrInvalidHandle);
+      return {};
+    }
+    table = cursor->second.Table;
+  }
+  if (tasks_.TableBusy(directory, table)) {
+    Reply(c, request.MsgID, qdErrTableBusy);
+    return {};
+  }
+  return table;
 }
 
 std::string TqdServerCore::TableNameOf(const std::string& text) {

@@ -112,6 +112,16 @@ class TqdServerCore {
   Client* Find(TqdCoreConnection c);
   // The directory of an open database of the client, or nullptr.
   const std::string* DirectoryOf(Client& client, int32_t databaseId);
+  // The directory of the database whose id opens a request of at least
+  // `size` bytes; nullptr once the request has been answered with 10 (too
+  // short) or the unknown-database error.
+  const std::string* RequestDirectory(TqdCoreConnection c, Client& client, const TqdServerRequest& request,
+                                      size_t size, uint8_t dataKind = 0);
+  // The table named at `nameOffset`, or when no name is given the table of
+  // the client's cursor in bytes 4..7; empty once the request has been
+  // answered (unknown cursor, or a task still working on the table).
+  std::string IdleTableOf(TqdCoreConnection c, Client& client, const TqdServerRequest& request,
+                          const std::string& directory, size_t nameOffset);
   // A client's table name reduced to a base name.
   static std::string TableNameOf(const std::string& text);
 
