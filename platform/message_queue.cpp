@@ -1,9 +1,11 @@
+// The message queue's core: its windows, posted and sent messages, the
+// gathering of kernel events and the waiting and dispatching. Timers and
+// the asynchronous select of sockets have files of their own.
+// Thread rules: see message_queue.h.
 #include "platform/message_queue.h"
 
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,41 +13,17 @@
 #include <chrono>
 #include <system_error>
 
+#include "platform/message_queue_source.h"
 #include "platform/notify_window.h"
-#include "platform/socket_errors.h"
 #include "platform/window_messages.h"
 
 namespace qd {
-
-struct TqdMessageQueue::Source {
-  enum Kind { kTimer, kSocket } kind;
-  uint64_t id = 0;
-  int fd = -1;
-  TqdNotifyWindow* window = nullptr;
-  uint32_t timerId = 0;
-  uint16_t selected = 0;        // FD_ events asked for
-  bool connectPending = false;  // FD_CONNECT not yet delivered
-  bool writeWanted = false;     // FD_WRITE may be delivered
-  bool closeDelivered = false;
-  bool registered = false;  // known to epoll
-  int queued = 0;           // messages of this source waiting or running
-};
-
 namespace {
 
 // The id of the eventfd in epoll's data; sources count from 1.
 constexpr uint64_t kWakeId = 0;
 
 thread_local std::unique_ptr<TqdMessageQueue> t_queue;
-
-int SocketError(int fd) {
-  int err = 0;
-  socklen_t len = sizeof err;
-  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) return errno;
-  return err;
-}
-
-uint16_t ErrorWord(int err) { return static_cast<uint16_t>(WinsockErrorFromErrno(err)); }
 
 }  // namespace
 
@@ -158,41 +136,6 @@ void TqdMessageQueue::Queue(TqdNotifyWindow* window, uint32_t msg, uintptr_t wPa
   if (source) ++source->queued;
 }
 
-int TqdMessageQueue::SetTimer(TqdNotifyWindow* window, uint32_t id, uint32_t ms) {
-  KillTimer(window, id);
-  int fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (fd < 0) return errno;
-  if (ms == 0) ms = 1;
-  itimerspec spec{};
-  spec.it_interval.tv_sec = ms / 1000;
-  spec.it_interval.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-  spec.it_value = spec.it_interval;
-  auto source = std::make_unique<Source>();
-  source->kind = Source::kTimer;
-  source->id = nextSourceId_++;
-  source->fd = fd;
-  source->window = window;
-  source->timerId = id;
-  epoll_event ev{};
-  ev.events = EPOLLIN;
-  ev.data.u64 = source->id;
-  if (timerfd_settime(fd, 0, &spec, nullptr) != 0 || epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev) != 0) {
-    int err = errno;
-    close(fd);
-    return err;
-  }
-  sources_[source->id] = std::move(source);
-  return 0;
-}
-
-void TqdMessageQueue::KillTimer(TqdNotifyWindow* window, uint32_t id) {
-  for (auto& [sourceId, source] : sources_)
-    if (source->kind == Source::kTimer && source->window == window && source->timerId == id) {
-      RemoveSource(sourceId);
-      return;
-    }
-}
-
 void TqdMessageQueue::RemoveSource(uint64_t id) {
   auto it = sources_.find(id);
   if (it == sources_.end()) return;
@@ -206,89 +149,6 @@ void TqdMessageQueue::RemoveSource(uint64_t id) {
     std::erase_if(pending_, [id](const Pending& p) { return p.SourceId == id; });
   }
   sources_.erase(it);
-}
-
-int TqdMessageQueue::AsyncSelect(TqdNotifyWindow* window, int fd, uint16_t events) {
-  auto found = sockets_.find(fd);
-  if (found != sockets_.end()) RemoveSource(found->second);
-  if (events == 0) return 0;
-  auto source = std::make_unique<Source>();
-  source->kind = Source::kSocket;
-  source->id = nextSourceId_++;
-  source->fd = fd;
-  source->window = window;
-  source->selected = events;
-  source->connectPending = (events & FD_CONNECT) != 0;
-  source->writeWanted = (events & FD_WRITE) != 0;
-  Source& s = *source;
-  sources_[s.id] = std::move(source);
-  sockets_[fd] = s.id;
-  int err = Arm(s);
-  if (err != 0) RemoveSource(s.id);
-  return err;
-}
-
-void TqdMessageQueue::CancelSelect(int fd) {
-  auto found = sockets_.find(fd);
-  if (found != sockets_.end()) RemoveSource(found->second);
-}
-
-void TqdMessageQueue::ReenableWrite(int fd) {
-  auto found = sockets_.find(fd);
-  if (found == sockets_.end()) return;
-  Source& source = *sources_[found->second];
-  source.writeWanted = true;
-  if (source.queued == 0) Arm(source);
-}
-
-int TqdMessageQueue::Arm(Source& source) {
-  uint32_t mask = EPOLLONESHOT;
-  if (source.selected & (FD_READ | FD_ACCEPT)) mask |= EPOLLIN;
-  if (source.selected & FD_CLOSE) mask |= EPOLLRDHUP;
-  if (source.connectPending || (source.writeWanted && (source.selected & FD_WRITE))) mask |= EPOLLOUT;
-  if (source.closeDelivered) {
-    // A closed socket stays ready for ever; it is not watched again.
-    if (source.registered) epoll_ctl(epoll_, EPOLL_CTL_DEL, source.fd, nullptr);
-    source.registered = false;
-    return 0;
-  }
-  epoll_event ev{};
-  ev.events = mask;
-  ev.data.u64 = source.id;
-  int op = source.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD;
-  if (epoll_ctl(epoll_, op, source.fd, &ev) != 0) return errno;
-  source.registered = true;
-  return 0;
-}
-
-void TqdMessageQueue::SocketReady(Source& s, uint32_t events) {
-  TqdNotifyWindow* w = s.window;
-  auto queue = [&](uint16_t event, int err) {
-    Queue(w, kSocketEventMessage, static_cast<uintptr_t>(s.fd), MakeSelectEventWord(event, ErrorWord(err)),
-          &s);
-  };
-  if (s.connectPending && (events & (EPOLLOUT | EPOLLERR | EPOLLHUP))) {
-    s.connectPending = false;
-    int err = SocketError(s.fd);
-    if (err == 0 && (events & EPOLLHUP)) err = ECONNREFUSED;
-    if (s.selected & FD_CONNECT) queue(FD_CONNECT, err);
-  } else {
-    if (events & EPOLLIN) {
-      if (s.selected & FD_ACCEPT)
-        queue(FD_ACCEPT, 0);
-      else if (s.selected & FD_READ)
-        queue(FD_READ, 0);
-    }
-    if ((events & EPOLLOUT) && s.writeWanted && (s.selected & FD_WRITE)) {
-      s.writeWanted = false;
-      queue(FD_WRITE, 0);
-    }
-    if ((events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) && (s.selected & FD_CLOSE) && !s.closeDelivered) {
-      s.closeDelivered = true;
-      queue(FD_CLOSE, (events & EPOLLERR) ? SocketError(s.fd) : 0);
-    }
-  }
-  if (s.queued == 0) Arm(s);
 }
 
 void TqdMessageQueue::Gather(int timeoutMs) {
