@@ -79,7 +79,7 @@ void TqdServerCore::OnDetach(TqdCoreConnection c, Client& client, const TqdServe
 }
 
 void TqdServerCore::OnOpenSession(TqdCoreConnection c, Client& client, const TqdServerRequest&) {
-  int32_t id = nextId_++;
+  int32_t id = NextId();
   client.Sessions.insert(id);
   Reply(c, msgOpenSession, qdOK, Int32Reply(id));
 }
@@ -156,7 +156,7 @@ void TqdServerCore::OnOpenDatabase(TqdCoreConnection c, Client& client, const Tq
     Reply(c, msgOpenDatabase, qdErrUnknownDB);
     return;
   }
-  int32_t id = nextId_++;
+  int32_t id = NextId();
   client.Databases[id] = dir;
   Reply(c, msgOpenDatabase, qdOK, Int32Reply(id));
 }

@@ -75,7 +75,7 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
       },
       [this, dbId = open->DatabaseId, table](Client& owner, TqdJobResult& result) {
         if (result.Result != qdOK) return;
-        int32_t cursor = nextId_++;
+        int32_t cursor = NextId();
         owner.Cursors[cursor] = Cursor{dbId, table};
         PutInt32LE(result.Data.data(), cursor);
       });

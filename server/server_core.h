@@ -21,6 +21,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "comms/msg_numbers.h"
@@ -122,6 +123,9 @@ class TqdServerCore {
   // answered (unknown cursor, or a task still working on the table).
   std::string IdleTableOf(TqdCoreConnection c, Client& client, const TqdServerRequest& request,
                           const std::string& directory, size_t nameOffset);
+  // The next session, database or cursor id: 1 and up, starting again at 1
+  // after the largest (a long-running server must not overflow it).
+  int32_t NextId() { return nextId_ == INT32_MAX ? std::exchange(nextId_, 1) : nextId_++; }
   // A client's table name reduced to a base name.
   static std::string TableNameOf(const std::string& text);
 
