@@ -79,6 +79,10 @@ void TqdServerCore::OnDetach(TqdCoreConnection c, Client& client, const TqdServe
 }
 
 void TqdServerCore::OnOpenSession(TqdCoreConnection c, Client& client, const TqdServerRequest&) {
+  if (!client.HasRoomForHandle()) {
+    Reply(c, msgOpenSession, qdErrNoMemory);
+    return;
+  }
   int32_t id = NextId();
   client.Sessions.insert(id);
   Reply(c, msgOpenSession, qdOK, Int32Reply(id));
@@ -130,7 +134,7 @@ void TqdServerCore::OnAddAlias(TqdCoreConnection c, Client&, const TqdServerRequ
       }
     }
     if (aliases_.size() - config_.Aliases.size() >= kMaxAddedAliases) {
-      Reply(c, msgAddAlias, qdErrInvalidParam);
+      Reply(c, msgAddAlias, qdErrNoMemory);
       return;
     }
     aliases_.push_back({name, *dir});
@@ -154,6 +158,10 @@ void TqdServerCore::OnOpenDatabase(TqdCoreConnection c, Client& client, const Tq
   std::string dir = ResolveDatabase(ShortStringAt(request.Data, 0, kPathCapacity));
   if (dir.empty()) {
     Reply(c, msgOpenDatabase, qdErrUnknownDB);
+    return;
+  }
+  if (!client.HasRoomForHandle()) {
+    Reply(c, msgOpenDatabase, qdErrNoMemory);
     return;
   }
   int32_t id = NextId();

@@ -75,6 +75,10 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
       },
       [this, dbId = open->DatabaseId, table](Client& owner, TqdJobResult& result) {
         if (result.Result != qdOK) return;
+        if (!owner.HasRoomForHandle()) {
+          result = {qdErrNoMemory, {}};
+          return;
+        }
         int32_t cursor = NextId();
         owner.Cursors[cursor] = Cursor{dbId, table};
         PutInt32LE(result.Data.data(), cursor);

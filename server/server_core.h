@@ -44,6 +44,8 @@ inline constexpr size_t kMaxRestructureBytes = 4u << 20;
 
 // Aliases added by clients live until the server stops; at most this many.
 inline constexpr size_t kMaxAddedAliases = 1024;
+// A client holds at most this many sessions, databases and cursors together.
+inline constexpr size_t kMaxClientHandles = 4096;
 // What the core asks of the transports.
 class TqdCoreOutput {
  public:
@@ -96,6 +98,7 @@ class TqdServerCore {
     std::map<int32_t, std::string> Databases;  // id -> directory
     std::map<int32_t, Cursor> Cursors;
     std::map<int32_t, int32_t> LastPercent;  // task -> percent last answered
+    bool HasRoomForHandle() const { return Sessions.size() + Databases.size() + Cursors.size() < kMaxClientHandles; }
   };
   struct WaitingStatus {
     TqdCoreConnection Connection;

@@ -90,6 +90,29 @@ TEST_F(CoreTest, Sessions) {
   EXPECT_EQ(harness_->Request(c, msgCloseSession, Int32Reply(0)).Result, 0);
 }
 
+// Sessions, databases and cursors of one client are capped together, so a
+// client opening without end cannot grow the server without end.
+TEST_F(CoreTest, OpenHandlesOfAClientAreCapped) {
+  TqdCoreConnection c = harness_->LoggedIn();
+  int32_t db = harness_->OpenDatabase(c, "Sales");
+  ASSERT_GT(db, 0);
+  std::vector<uint8_t> openTable(74, 0);
+  PutInt32LE(openTable.data(), db);
+  PutShortString(openTable.data() + 4, "Orders", 31);
+  ASSERT_EQ(harness_->Request(c, msgOpenTable, openTable, true).Result, 0);
+  int32_t last = 0;
+  for (size_t n = 2; n < kMaxClientHandles; ++n) {
+    auto r = harness_->Request(c, msgOpenSession);
+    ASSERT_EQ(r.Result, 0) << n;
+    last = GetInt32LE(r.Data.data());
+  }
+  EXPECT_EQ(harness_->Request(c, msgOpenSession).Result, qdErrNoMemory);
+  EXPECT_EQ(harness_->OpenDatabase(c, "Sales"), -1);
+  EXPECT_EQ(harness_->Request(c, msgOpenTable, openTable, true).Result, qdErrNoMemory);
+  EXPECT_EQ(harness_->Request(c, msgCloseSession, Int32Reply(last)).Result, 0);
+  EXPECT_GT(harness_->OpenDatabase(c, "Sales"), 0);
+}
+
 TEST_F(CoreTest, AliasListRows) {
   TqdCoreConnection c = harness_->LoggedIn();
   auto r = harness_->Request(c, msgGetAliasList);
@@ -149,7 +172,7 @@ TEST_F(CoreTest, AddedAliasesAreCapped) {
     return harness_->Request(c, msgAddAlias, req).Result;
   };
   for (size_t n = 0; n < kMaxAddedAliases; ++n) ASSERT_EQ(add(static_cast<int>(n)), 0) << n;
-  EXPECT_EQ(add(-1), qdErrInvalidParam);
+  EXPECT_EQ(add(-1), qdErrNoMemory);
   EXPECT_EQ(add(0), 0);  // adding a known one again is still fine
   auto list = harness_->Request(c, msgGetAliasList);
   EXPECT_EQ(list.Data.size(), (kMaxAddedAliases + 1) * 252u);
