@@ -31,10 +31,15 @@ struct TqdJobResult {
   std::vector<uint8_t> Data;
 };
 
-// The stores of one worker, opened on first use.
+// A worker keeps at most this many stores (each an open database) open.
+inline constexpr size_t kMaxOpenStores = 32;
+
+// The stores of one worker, opened on first use; when kMaxOpenStores are
+// open, asking for another closes the others first.
 class TqdStoreCache {
  public:
   TqdTableStore& For(const std::string& directory);
+  size_t OpenCount() const { return stores_.size(); }
 
  private:
   std::map<std::string, std::unique_ptr<TqdTableStore>> stores_;

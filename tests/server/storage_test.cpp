@@ -4,6 +4,7 @@
 
 #include "base/endian.h"
 #include "server/maintenance.h"
+#include "server/request_pool.h"
 #include "server/server_results.h"
 #include "temp_dir.h"
 #include "test_tables.h"
@@ -19,6 +20,20 @@ class StorageTest : public testing::Test {
   TqdTableStore store_{dir_.Path()};
   std::unique_ptr<TqdDataDictionary> dict_ = test::OrdersDictionary();
 };
+
+// A worker keeps its stores open, but no more than a bounded number: a
+// client going through many directories cannot use up the descriptors.
+TEST_F(StorageTest, AWorkerKeepsBoundedlyManyStoresOpen) {
+  TqdStoreCache stores;
+  for (size_t n = 0; n < 2 * kMaxOpenStores + 1; ++n) {
+    TqdTableStore& store = stores.For(dir_.Make("d" + std::to_string(n)));
+    EXPECT_TRUE(store.ListTables("").empty());
+    EXPECT_LE(stores.OpenCount(), kMaxOpenStores);
+  }
+  // The store asked for last stays usable and is the same object again.
+  TqdTableStore& last = stores.For(dir_.Path() + "/d" + std::to_string(2 * kMaxOpenStores));
+  EXPECT_EQ(&last, &stores.For(dir_.Path() + "/d" + std::to_string(2 * kMaxOpenStores)));
+}
 
 TEST_F(StorageTest, CreatesListsAndFindsTables) {
   store_.CreateTable("Orders", *dict_, false);
