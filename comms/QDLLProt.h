@@ -143,6 +143,14 @@ class TqdBaseCommsProtocol {
   void CreateNotifyWindow();
   virtual intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
 
+  // The listed connection whose socket (member Fd of TConnection) is `fd`,
+  // or nullptr.
+  template <class TConnection>
+  TConnection* ConnectionOfFd(int fd) {
+    return static_cast<TConnection*>(
+        FindConnectionIf([fd](const TqdConnection& c) { return static_cast<const TConnection&>(c).Fd == fd; }));
+  }
+
   // Takes ownership of `connection`.
   void AddConnection(TqdConnection* connection);
   // Closes and frees the connection (later, if a routine still uses it).

@@ -1,7 +1,5 @@
 #include "comms/QDLLWsck.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,7 +12,7 @@
 #include "base/string_ids.h"
 #include "base/timer.h"
 #include "comms/QDCLCfg.h"
-#include "comms/discovery.h"
+#include "comms/winsock_sockets.h"
 #include "platform/socket_errors.h"
 
 namespace qd {
@@ -28,58 +26,7 @@ constexpr size_t kReceiveCapacity = 4 * kWinsockMaxMsgSize;
 // How long one breathing turn may wait in the kernel.
 constexpr int32_t kBreatheSliceMs = 50;
 
-[[noreturn]] void RaiseWinsock(int err) {
-  throw EqdWinsockException::CreateForWinsockCode(WinsockErrorFromErrno(err));
-}
-
-void CloseSocket(TqdNotifyWindow& window, int& fd) {
-  if (fd < 0) return;
-  window.CancelSelect(fd);
-  shutdown(fd, SHUT_RDWR);
-  close(fd);
-  fd = -1;
-}
-
-sockaddr_in SocketAddress(in_addr address, uint16_t port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr = address;
-  sa.sin_port = htons(port);
-  return sa;
-}
-
-uint16_t LocalPort(int fd) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  if (getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
-  return ntohs(sa.sin_port);
-}
-
-std::string AddressText(in_addr address) {
-  char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
-}
-
-void SetOption(int fd, int level, int option, int value) {
-  if (setsockopt(fd, level, option, &value, sizeof value) != 0) RaiseWinsock(errno);
-}
-
 }  // namespace
-
-std::optional<in_addr> ResolveIPv4(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  std::string name(text);
-  in_addr address{};
-  if (inet_pton(AF_INET, name.c_str(), &address) == 1) return address;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return std::nullopt;
-  address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return address;
-}
 
 TqdWinsockConnection::TqdWinsockConnection(TqdBaseCommsProtocol& owner, int fd, std::string_view remoteName)
     : TqdConnection(owner, remoteName),
@@ -108,17 +55,7 @@ TqdWinsockProtocol::~TqdWinsockProtocol() {
 
 void TqdWinsockProtocol::Startup() {
   if (mode_ != kListeningMode || listenFd_ >= 0) return;
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
-  try {
-    SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
-    sockaddr_in sa = SocketAddress(in_addr{htonl(INADDR_ANY)}, Endpoints.StreamPort);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd, 64) != 0) RaiseWinsock(errno);
-    if (int err = Window().AsyncSelect(fd, FD_ACCEPT); err != 0) RaiseWinsock(err);
-  } catch (...) {
-    close(fd);
-    throw;
-  }
+  int fd = OpenBoundSocket(Window(), SOCK_STREAM, Endpoints.StreamPort, FD_ACCEPT);
   listenFd_ = fd;
   boundStreamPort_ = LocalPort(fd);
 }
@@ -239,11 +176,6 @@ void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data
   if (c->Fd < 0) RaiseWinsock(ECONNRESET);
 }
 
-TqdWinsockConnection* TqdWinsockProtocol::ConnectionOfFd(int fd) {
-  return static_cast<TqdWinsockConnection*>(
-      FindConnectionIf([fd](const TqdConnection& c) { return static_cast<const TqdWinsockConnection&>(c).Fd == fd; }));
-}
-
 void TqdWinsockProtocol::ReadStream(TqdWinsockConnection* c) {
   TqdConnectionUse use(*this, c);
   TqdConnectionHandle handle = c->Handle();
@@ -271,68 +203,6 @@ void TqdWinsockProtocol::ReadStream(TqdWinsockConnection* c) {
   }
 }
 
-void TqdWinsockProtocol::ReadDatagrams() {
-  uint8_t buffer[kDatagramBufferSize];
-  for (int i = 0; i < kReadsPerEvent && discoveryFd_ >= 0; ++i) {
-    sockaddr_in from{};
-    socklen_t len = sizeof from;
-    ssize_t n = recvfrom(discoveryFd_, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
-    if (n < 0) return;
-    std::string sender = std::string(TqdNetName(AddressText(from.sin_addr)).View());
-    if (mode_ == kListeningMode && IsFindServers(buffer, static_cast<size_t>(n))) {
-      uint8_t here[kServerHereSize];
-      EncodeServerHere({LocalName(), LocalAddress()}, here);
-      try {
-        SendDatagram(sender, here, sizeof here);
-      } catch (const EqdWinsockException&) {
-        // One unanswered discovery is harmless; the client asks again.
-      }
-    }
-    FireDatagram(sender, buffer, static_cast<size_t>(n));
-  }
-}
-
-void TqdWinsockProtocol::StartDatagramListen() {
-  if (discoveryFd_ >= 0) return;
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
-  try {
-    SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
-    SetOption(fd, SOL_SOCKET, SO_BROADCAST, 1);
-    uint16_t port = mode_ == kListeningMode ? Endpoints.ServerDiscoveryPort : Endpoints.ClientDiscoveryPort;
-    // Bound to every local address, so that answers sent to any of them,
-    // loopback included, arrive.
-    sockaddr_in sa = SocketAddress(in_addr{htonl(INADDR_ANY)}, port);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) RaiseWinsock(errno);
-    if (int err = Window().AsyncSelect(fd, FD_READ); err != 0) RaiseWinsock(err);
-  } catch (...) {
-    close(fd);
-    throw;
-  }
-  discoveryFd_ = fd;
-  boundDiscoveryPort_ = LocalPort(fd);
-}
-
-void TqdWinsockProtocol::StopDatagramListen() { CloseSocket(Window(), discoveryFd_); }
-
-void TqdWinsockProtocol::SendDatagram(std::string_view address, const uint8_t* data, size_t size) {
-  bool broadcast = address.empty();
-  std::optional<in_addr> target = ResolveIPv4(broadcast ? std::string_view(Endpoints.BroadcastAddress) : address);
-  if (!target) return;
-  uint16_t port = mode_ == kListeningMode ? Endpoints.ClientDiscoveryPort : Endpoints.ServerDiscoveryPort;
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
-  int on = 1;
-  sockaddr_in sa = SocketAddress(*target, port);
-  if ((broadcast && setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) ||
-      sendto(fd, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0) {
-    int err = errno;
-    close(fd);
-    RaiseWinsock(err);
-  }
-  close(fd);
-}
-
 void TqdWinsockProtocol::SocketEvent(int fd, uint16_t event, uint16_t error) {
   if (fd == connectFd_ && connectFd_ >= 0) {
     if (event == FD_CONNECT && error == 0) connecting_ = false;
@@ -347,7 +217,7 @@ void TqdWinsockProtocol::SocketEvent(int fd, uint16_t event, uint16_t error) {
     ReadDatagrams();
     return;
   }
-  TqdWinsockConnection* c = ConnectionOfFd(fd);
+  TqdWinsockConnection* c = ConnectionOfFd<TqdWinsockConnection>(fd);
   if (c == nullptr) return;  // a socket of no listed connection: nothing to do
   if (error != 0) {
     HangUp(c->Handle());

@@ -80,7 +80,6 @@ class TqdWinsockProtocol : public TqdBaseCommsProtocol {
   intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
 
  private:
-  TqdWinsockConnection* ConnectionOfFd(int fd);
   void Accept();
   void ReadStream(TqdWinsockConnection* connection);
   void ReadDatagrams();

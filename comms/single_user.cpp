@@ -188,11 +188,6 @@ void TqdSingleUserProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* d
   }
 }
 
-TqdSingleUserConnection* TqdSingleUserProtocol::ConnectionOfFd(int fd) {
-  return static_cast<TqdSingleUserConnection*>(
-      FindConnectionIf([fd](const TqdConnection& c) { return static_cast<const TqdSingleUserConnection&>(c).Fd == fd; }));
-}
-
 void TqdSingleUserProtocol::Read(TqdSingleUserConnection* connection) {
   TqdConnectionUse use(*this, connection);
   TqdConnectionHandle handle = connection->Handle();
@@ -225,7 +220,7 @@ intptr_t TqdSingleUserProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intpt
     Accept();
     return 0;
   }
-  TqdSingleUserConnection* connection = ConnectionOfFd(fd);
+  TqdSingleUserConnection* connection = ConnectionOfFd<TqdSingleUserConnection>(fd);
   if (connection == nullptr) return 0;
   TqdConnectionHandle handle = connection->Handle();
   Read(connection);

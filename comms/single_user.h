@@ -63,7 +63,6 @@ class TqdSingleUserProtocol : public TqdBaseCommsProtocol {
   intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
 
  private:
-  TqdSingleUserConnection* ConnectionOfFd(int fd);
   void Accept();
   void Read(TqdSingleUserConnection* connection);
   // Sends one packet; false when the peer is gone or stopped reading.
