@@ -71,6 +71,16 @@ void WriteIndex(TqdTaggedWriter& w, int32_t keyLength, std::vector<int32_t> fiel
   w.WriteBoolean(false);
 }
 
+// A stream of one file and the one field given, cut behind the field.
+std::function<void(TqdTaggedWriter&)> OneField(int32_t offset, int32_t length, int32_t type = fkInt32,
+                                               bool withMinimum = false, int32_t units = -1) {
+  return [=](TqdTaggedWriter& w) {
+    WriteFiles(w, 1);
+    w.WriteInteger(1);
+    WriteField(w, offset, length, type, withMinimum, units);
+  };
+}
+
 struct BadStream {
   const char* What;
   std::function<void(TqdTaggedWriter&)> Write;
@@ -128,60 +138,28 @@ const BadStream kBadStreams[] = {
      },
      "Stream read error"},
     {"negative field length",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 0, -4);
-     },
+     OneField(0, -4),
      kBad + "field 0 at offset 0 with length -4"},
     {"field beyond the largest block",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 32766, 4);
-     },
+     OneField(32766, 4),
      kBad + "field 0 at offset 32766 with length 4"},
     {"field type beyond a byte",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 0, 4, 300);
-     },
+     OneField(0, 4, 300),
      kBad + "field type 300 is not a byte"},
     {"double field of one byte",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 0, 1, fkDouble);
-     },
+     OneField(0, 1, fkDouble),
      kBad + "field 0 of type 11 has length 1"},
     {"text field with more characters than bytes",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 0, 5, fkShortString, false, 1000);
-     },
+     OneField(0, 5, fkShortString, false, 1000),
      kBad + "field 0 of type 46 has length 5"},
     {"byte array with units beyond the cap",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 0, 0, fkByteArray, false, 0x7FFFFFFF);
-     },
+     OneField(0, 0, fkByteArray, false, 0x7FFFFFFF),
      kBad + "field 0 of type 45 has length 0"},
     {"field type that does not exist",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 0, 4, 30);
-     },
+     OneField(0, 4, 30),
      kBad + "field 0 of type 30 has length 4"},
     {"validity values longer than a value area",
-     [](TqdTaggedWriter& w) {
-       WriteFiles(w, 1);
-       w.WriteInteger(1);
-       WriteField(w, 0, 257, fkByteArray, true);
-     },
+     OneField(0, 257, fkByteArray, true),
      kBad + "field 0 has validity values of 257 bytes (at most 256)"},
     {"field behind the record length",
      [](TqdTaggedWriter& w) {
