@@ -169,10 +169,27 @@ void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data
   Window().ReenableWrite(c->Fd);
   if (mode_ != kCallingMode || c->SendWaiting) return;
   // The client waits for its part to leave, handling what arrives meanwhile;
-  // a connection that closes or fails meanwhile ends the wait.
+  // a connection that closes or fails meanwhile ends the wait, and so does a
+  // socket that takes nothing for the stall limit.
   c->SendWaiting = true;
-  while (c->Fd >= 0 && !c->Unsent.empty()) Breathe(kBreatheSliceMs);
-  c->SendWaiting = false;
+  struct EndWait {
+    bool& waiting;
+    ~EndWait() { waiting = false; }  // also when a handler raises meanwhile
+  } endWait{c->SendWaiting};
+  TqdTimer stall;
+  StartTimer(stall, SendStallLimitMs);
+  size_t taken = c->UnsentOffset;
+  while (c->Fd >= 0 && !c->Unsent.empty()) {
+    if (TimerExpired(stall)) {
+      HangUp(handle);
+      RaiseWinsock(ETIMEDOUT);
+    }
+    Breathe(std::min(TimerRemaining(stall), kBreatheSliceMs));
+    if (c->UnsentOffset != taken) {
+      taken = c->UnsentOffset;
+      StartTimer(stall, SendStallLimitMs);
+    }
+  }
   if (c->Fd < 0) RaiseWinsock(ECONNRESET);
 }
 

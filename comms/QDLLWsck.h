@@ -5,7 +5,8 @@
 //
 // Calling mode (client): Call connects (waiting up to 5000 ms while
 // breathing); a send that would block waits by breathing, so received data
-// is still handled meanwhile.
+// is still handled meanwhile, until the socket takes its bytes, the
+// connection ends or nothing was taken for SendStallLimitMs.
 // Listening mode (server): Startup opens the listening socket on
 // Endpoints.StreamPort (0 picks a free port, see BoundStreamPort), accepted
 // connections fire OnConnectionAdded; StartDatagramListen opens the server
@@ -33,6 +34,9 @@ inline constexpr uint16_t kServerStreamPort = 24677;
 inline constexpr uint16_t kServerDiscoveryPort = 24677;
 inline constexpr uint16_t kClientDiscoveryPort = 24933;
 inline constexpr const char* kBroadcastAddress = "255.255.255.255";
+// A client's send waits at most this long for a socket that takes nothing:
+// as long as a reply may take.
+inline constexpr int32_t kDefaultSendStallMs = 3600000;
 // A listening transport drops a client that lets this much go unread.
 inline constexpr size_t kMaxUnsentBytes = 80u << 20;
 
@@ -71,6 +75,9 @@ class TqdWinsockProtocol : public TqdBaseCommsProtocol {
 
   // Set before Startup / Call / StartDatagramListen.
   TqdWinsockEndpoints Endpoints;
+  // A client's blocked send gives up (the connection is hung up, the send
+  // raises WSAETIMEDOUT) when the socket has taken nothing for this long.
+  int32_t SendStallLimitMs = kDefaultSendStallMs;
   // The ports actually bound (useful when 0 asked for a free one).
   uint16_t BoundStreamPort() const { return boundStreamPort_; }
   uint16_t BoundDiscoveryPort() const { return boundDiscoveryPort_; }

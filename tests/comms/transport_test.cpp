@@ -12,6 +12,7 @@
 
 #include "comms/QDClComm.h"
 #include "base/QDLLExcp.h"
+#include "base/ticks.h"
 #include "comms/QDCLCfg.h"
 #include "comms/keepalive.h"
 #include "test_peer.h"
@@ -157,6 +158,45 @@ TEST(TcpTransportTest, RefusedConnectionIsReportedWithoutWaiting) {
   EXPECT_EQ(engine.Attach("x@127.0.0.1", "bob", ""), qdErrNetServerNotFound);
   EXPECT_EQ(engine.Attach("x@no.such.host.invalid", "bob", ""), qdErrNetServerNotFound);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+}
+
+uint32_t g_fakeNow = 1000;
+uint32_t FakeTicks() { return g_fakeNow; }
+
+// A server that stops reading (yet stays connected) must not hold a client's
+// send for ever: once the socket has taken nothing for the stall limit, the
+// connection is hung up and the send fails.
+TEST(TcpTransportTest, ASendThatStallsGivesUp) {
+  g_fakeNow = 1000;
+  SetTickSource(&FakeTicks);
+  TestPeer peer(PeerTransport::kTCP, {});
+  TqdClientCommsEngine engine("PC1", TCPIPProtocolClass());
+  auto& transport = static_cast<TqdWinsockProtocol&>(engine.Transport());
+  transport.Endpoints.StreamPort = peer.Port();
+  ASSERT_EQ(engine.Attach("x@127.0.0.1", "bob", "secret"), qdOK);
+  transport.SendStallLimitMs = 1000;
+  auto selectReads = [](uint16_t events) {
+    return [events](TqdBaseCommsProtocol& t, TqdServerEndpoint&) {
+      t.Window().AsyncSelect(static_cast<TqdWinsockConnection*>(t.ConnectionAt(0))->Fd, events);
+    };
+  };
+  peer.Run(selectReads(0));  // the server reads no more
+  // Each breathing turn of the blocked send moves the clock on; a send that
+  // still waits after many turns is released by letting the server read.
+  constexpr int kGiveUpTurns = 100;
+  int turns = 0;
+  transport.Events.OnIdle = [&](TqdBaseCommsProtocol&) {
+    g_fakeNow += 100;
+    if (++turns == kGiveUpTurns) peer.Run(selectReads(FD_READ | FD_WRITE | FD_CLOSE));
+  };
+  std::vector<uint8_t> data(32u << 20, 0x5A);  // more than the socket buffers hold
+  TqdMemoryStream request, reply;
+  request.Write(data.data(), data.size());
+  EXPECT_THROW(engine.Request(msgRestructureTable, {nullptr, 0, &request}, {nullptr, 0, &reply}),
+               EqdWinsockException);
+  EXPECT_LT(turns, kGiveUpTurns);
+  EXPECT_FALSE(engine.IsConnected());
+  SetTickSource(nullptr);
 }
 
 TEST(TcpTransportTest, ModeErrors) {
