@@ -423,38 +423,38 @@ TEST_P(EngineTest, ReplyOfTheWrongDataKindIsRefusedButTheConnectionStays) {
   EXPECT_EQ(engine_->Request(msgGetRecord, "abc", 3, reply, 3), qdOK);
 }
 
-TEST_P(EngineTest, AFloodOfKeepAlivesDoesNotDisturbARequest) {
-  PeerBehaviour b;
-  b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
-    if (r.MsgID != msgGetRecord) return false;
-    uint8_t keepAlive[kKeepAliveSize];
-    EncodeKeepAlive(keepAlive);
-    for (int i = 0; i < 2000; ++i) e.SendRaw(r.Connection, keepAlive);
-    e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, r.Data);
-    return true;
+// What the server sends before its reply does not disturb the request: a
+// flood of keep-alives, or an empty send (no part, no buffer).
+TEST_P(EngineTest, HarmlessSendsBeforeTheReplyDoNotDisturbARequest) {
+  struct Case {
+    const char* what;
+    std::function<void(TqdServerEndpoint&, TqdConnectionHandle)> before;
   };
-  StartPeer(b);
-  ASSERT_EQ(Attach(), qdOK);
-  uint8_t reply[2] = {};
-  EXPECT_EQ(engine_->Request(msgGetRecord, "ok", 2, reply, 2), qdOK);
-  EXPECT_EQ(reply[1], 'k');
-}
-
-// Sending nothing (an empty part, no buffer) sends nothing harmful: the
-// reply behind it arrives as usual.
-TEST_P(EngineTest, AnEmptySendIsHarmless) {
-  PeerBehaviour b;
-  b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
-    if (r.MsgID != msgGetRecord) return false;
-    e.SendRaw(r.Connection, {});
-    e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, r.Data);
-    return true;
+  const Case cases[] = {
+      {"keep-alive flood",
+       [](TqdServerEndpoint& e, TqdConnectionHandle c) {
+         uint8_t keepAlive[kKeepAliveSize];
+         EncodeKeepAlive(keepAlive);
+         for (int i = 0; i < 2000; ++i) e.SendRaw(c, keepAlive);
+       }},
+      {"empty send", [](TqdServerEndpoint& e, TqdConnectionHandle c) { e.SendRaw(c, {}); }},
   };
-  StartPeer(b);
-  ASSERT_EQ(Attach(), qdOK);
-  uint8_t reply[2] = {};
-  EXPECT_EQ(engine_->Request(msgGetRecord, "ok", 2, reply, 2), qdOK);
-  EXPECT_EQ(reply[1], 'k');
+  for (const Case& k : cases) {
+    PeerBehaviour b;
+    b.OnRequest = [&](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+      if (r.MsgID != msgGetRecord) return false;
+      k.before(e, r.Connection);
+      e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, r.Data);
+      return true;
+    };
+    StartPeer(b);
+    ASSERT_EQ(Attach(), qdOK) << k.what;
+    uint8_t reply[2] = {};
+    EXPECT_EQ(engine_->Request(msgGetRecord, "ok", 2, reply, 2), qdOK) << k.what;
+    EXPECT_EQ(reply[1], 'k') << k.what;
+    engine_.reset();
+    peer_.reset();
+  }
 }
 
 TEST_P(EngineTest, ServerResultCodeIsPassedThroughWithoutData) {
