@@ -38,10 +38,9 @@ void TqdServerCore::OnReindex(TqdCoreConnection c, Client& client, const TqdServ
       [this, d = *dir, table](Client&, TqdJobResult& result) {
         if (result.Result != qdOK) return;
         int32_t number = GetInt32LE(result.Data.data());
-        int32_t task = tasks_.Start(d, table, TqdTaskKind::Rebuild, [table, number](TqdTableStore& s, TqdTaskProgress& p) {
+        StartTask(d, table, TqdTaskKind::Rebuild, result, [table, number](TqdTableStore& s, TqdTaskProgress& p) {
           RunRebuildIndex(s, table, number, p);
         });
-        result.Data = Int32Reply(task);
       });
 }
 
@@ -55,10 +54,8 @@ void TqdServerCore::OnPack(TqdCoreConnection c, Client& client, const TqdServerR
         return TqdJobResult{stores.For(d).FindTable(table) ? qdOK : qdErrNoSuchTable, {}};
       },
       [this, d = *dir, table](Client&, TqdJobResult& result) {
-        if (result.Result != qdOK) return;
-        int32_t task = tasks_.Start(d, table, TqdTaskKind::Pack,
-                                    [table](TqdTableStore& s, TqdTaskProgress& p) { RunPackTable(s, table, p); });
-        result.Data = Int32Reply(task);
+        StartTask(d, table, TqdTaskKind::Pack, result,
+                  [table](TqdTableStore& s, TqdTaskProgress& p) { RunPackTable(s, table, p); });
       });
 }
 
@@ -92,12 +89,20 @@ void TqdServerCore::OnAddIndex(TqdCoreConnection c, Client& client, const TqdSer
         return TqdJobResult{CheckNewIndex(*store.LoadDictionary(*id), index), {}};
       },
       [this, d = *dir, table, index](Client&, TqdJobResult& result) {
-        if (result.Result != qdOK) return;
-        int32_t task = tasks_.Start(d, table, TqdTaskKind::AddIndex, [table, index](TqdTableStore& s, TqdTaskProgress& p) {
+        StartTask(d, table, TqdTaskKind::AddIndex, result, [table, index](TqdTableStore& s, TqdTaskProgress& p) {
           RunAddIndex(s, table, index, p);
         });
-        result.Data = Int32Reply(task);
       });
+}
+
+void TqdServerCore::StartTask(const std::string& directory, const std::string& table, TqdTaskKind kind,
+                              TqdJobResult& result, TqdTaskManager::Work work) {
+  if (result.Result != qdOK) return;
+  if (tasks_.UnfinishedCount() >= kMaxUnfinishedTasks) {
+    result = {qdErrDirBusy, {}};
+    return;
+  }
+  result.Data = Int32Reply(tasks_.Start(directory, table, kind, std::move(work)));
 }
 
 void TqdServerCore::OnTaskStatus(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {

@@ -158,6 +158,10 @@ class TqdServerCore {
   void OnPack(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnAddIndex(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnTaskStatus(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // After a successful check (`result` qdOK), starts the task and makes its
+  // number the reply; with kMaxUnfinishedTasks unfinished the answer is 10244.
+  void StartTask(const std::string& directory, const std::string& table, TqdTaskKind kind, TqdJobResult& result,
+                 TqdTaskManager::Work work);
   void AnswerStatus(TqdCoreConnection c, Client& client, int32_t task, const TqdTaskStatusRecord& status);
 
   const TqdServerConfig& config_;

@@ -80,6 +80,12 @@ TqdTaskStatusRecord TqdTaskManager::Status(int32_t taskNumber) {
   return status;
 }
 
+size_t TqdTaskManager::UnfinishedCount() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return static_cast<size_t>(std::count_if(tasks_.begin(), tasks_.end(),
+                                           [](const auto& entry) { return !entry.second->Finished.load(); }));
+}
+
 bool TqdTaskManager::TableBusy(const std::string& directory, const std::string& table) {
   std::lock_guard<std::mutex> guard(mutex_);
   for (const auto& [number, t] : tasks_) {

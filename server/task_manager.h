@@ -28,6 +28,9 @@ inline constexpr uint32_t kKeepFinishedMs = 15 * 60 * 1000;
 // A task waits this long for the write lock of another program's writer.
 inline constexpr int kTaskBusyMs = 10 * 60 * 1000;
 
+// Every task has a thread; at most this many tasks are unfinished at once.
+inline constexpr size_t kMaxUnfinishedTasks = 64;
+
 enum class TqdTaskKind : uint8_t { Rebuild = 1, Pack = 2, AddIndex = 3 };
 
 class TqdTaskManager {
@@ -43,6 +46,8 @@ class TqdTaskManager {
   int32_t Start(const std::string& directory, const std::string& table, TqdTaskKind kind, Work work);
   // Found false for a number that names no task (any more).
   TqdTaskStatusRecord Status(int32_t taskNumber);
+  // Tasks started and not finished yet.
+  size_t UnfinishedCount();
   // True while a task of that table has not finished.
   bool TableBusy(const std::string& directory, const std::string& table);
   // Forgets tasks that finished more than kKeepFinishedMs ago.

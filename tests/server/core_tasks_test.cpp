@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "core_fixture.h"
 #include "server/server_results.h"
@@ -149,6 +150,24 @@ TEST_F(CoreTasksTest, TableChangesWaitForTasks) {
   });
   EXPECT_EQ(harness_->Request(c_, msgDeleteTable, TableRequest(db_, "Orders")).Result, qdErrTableBusy);
   release_ = true;
+}
+
+// Each task has a thread of its own, so the unfinished tasks are capped: a
+// client asking for work without end cannot make threads without end.
+TEST_F(CoreTasksTest, UnfinishedTasksAreCapped) {
+  for (size_t n = 0; n < kMaxUnfinishedTasks; ++n) {
+    harness_->Core().Tasks().Start(salesDir_, "Other", TqdTaskKind::Pack, [this](TqdTableStore&, TqdTaskProgress&) {
+      while (!release_) std::this_thread::yield();
+    });
+  }
+  EXPECT_EQ(harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders")).Result, qdErrDirBusy);
+  release_ = true;
+  auto pack = harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders"));
+  for (int i = 0; i < 1000 && pack.Result == qdErrDirBusy; ++i) {
+    // The held tasks finish on their own threads; wait until one has.
+    pack = harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders"));
+  }
+  EXPECT_EQ(pack.Result, 0);
 }
 
 }  // namespace
