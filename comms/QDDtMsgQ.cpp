@@ -32,11 +32,11 @@ TqdPartStatus TqdDataMessageQueue::AddFirstPart(TqdMsgID msgId, uint32_t connect
   std::lock_guard guard(lock_);
   size_t old = Unfinished(msgId, connection);
   if (old < reassembling_.size()) {
-    queuedBytes_ -= reassembling_[old]->Data.size();
+    queuedBytes_ -= Cost(*reassembling_[old]);
     reassembling_.erase(reassembling_.begin() + static_cast<std::ptrdiff_t>(old));
   }
   size_t take = std::min<size_t>(size, totalSize);
-  if (totalSize > kMaxMessageDataSize || queuedBytes_ + take > kMaxQueuedBytes)
+  if (totalSize > kMaxMessageDataSize || queuedBytes_ + kMessageCost + take > maxQueuedBytes_)
     return TqdPartStatus::psOverflow;
   auto message = std::make_unique<TqdReceivedMessage>();
   message->MsgID = msgId;
@@ -47,12 +47,12 @@ TqdPartStatus TqdDataMessageQueue::AddFirstPart(TqdMsgID msgId, uint32_t connect
   message->Data.reserve(std::min<size_t>(totalSize, kMaxUpfrontReserve));
   message->Data.assign(data, data + take);
   message->BytesReceived = static_cast<uint32_t>(take);
-  queuedBytes_ += take;
+  queuedBytes_ += kMessageCost + take;
   if (take == totalSize) {
     Complete(std::move(message));
   } else {
     if (reassembling_.size() >= kMaxReassembling) {
-      queuedBytes_ -= take;
+      queuedBytes_ -= kMessageCost + take;
       return TqdPartStatus::psOverflow;
     }
     reassembling_.push_back(std::move(message));
@@ -67,7 +67,7 @@ TqdPartStatus TqdDataMessageQueue::AddNextPart(TqdMsgID msgId, uint32_t connecti
   if (at == reassembling_.size()) return TqdPartStatus::psDropped;
   TqdReceivedMessage& message = *reassembling_[at];
   size_t take = std::min<size_t>(size, message.TotalSize - message.BytesReceived);
-  if (queuedBytes_ + take > kMaxQueuedBytes) return TqdPartStatus::psOverflow;
+  if (queuedBytes_ + take > maxQueuedBytes_) return TqdPartStatus::psOverflow;
   message.Data.insert(message.Data.end(), data, data + take);
   message.BytesReceived += static_cast<uint32_t>(take);
   queuedBytes_ += take;
@@ -91,9 +91,14 @@ uint32_t TqdDataMessageQueue::Count() {
 bool TqdDataMessageQueue::UnpackBundleAtHead() {
   std::unique_ptr<TqdReceivedMessage> bundle = std::move(complete_.front());
   complete_.pop_front();
-  queuedBytes_ -= bundle->Data.size();
+  queuedBytes_ -= Cost(*bundle);
+  // The replies hold at most the bundle's data, and each costs kMessageCost
+  // more: so many replies fit under the cap.
+  size_t room = maxQueuedBytes_ - queuedBytes_;
+  size_t data = bundle->Data.size();
+  size_t maxRecords = room > data ? (room - data) / kMessageCost : 0;
   std::vector<TqdBundleRecord> records;
-  if (!ParseBundle(bundle->Data, records)) return false;
+  if (!ParseBundle(bundle->Data, records, maxRecords)) return false;
   // Every entry is built before any is queued, so a failure leaves the queue
   // as it was without the bundle.
   std::vector<std::unique_ptr<TqdReceivedMessage>> entries;
@@ -109,7 +114,7 @@ bool TqdDataMessageQueue::UnpackBundleAtHead() {
     entries.push_back(std::move(entry));
   }
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-    queuedBytes_ += (*it)->Data.size();
+    queuedBytes_ += Cost(**it);
     complete_.push_front(std::move(*it));
   }
   return true;
@@ -121,7 +126,7 @@ TqdReceivedMessage* TqdDataMessageQueue::Peek() {
   for (int level = 0;
        !complete_.empty() && !complete_.front()->Taken && complete_.front()->MsgID == msgBundle; ++level) {
     if (level == kMaxBundleNesting) {
-      queuedBytes_ -= complete_.front()->Data.size();
+      queuedBytes_ -= Cost(*complete_.front());
       complete_.pop_front();
       malformedBundle_ = true;
       return nullptr;
@@ -146,7 +151,7 @@ bool TqdDataMessageQueue::TakeMalformedBundle() {
 void TqdDataMessageQueue::RemoveHead() {
   std::lock_guard guard(lock_);
   if (complete_.empty()) return;
-  queuedBytes_ -= complete_.front()->Data.size();
+  queuedBytes_ -= Cost(*complete_.front());
   complete_.pop_front();
 }
 
@@ -154,7 +159,7 @@ void TqdDataMessageQueue::DropConnection(uint32_t connection) {
   std::lock_guard guard(lock_);
   auto ofConnection = [&](const std::unique_ptr<TqdReceivedMessage>& m) {
     if (m->Connection != connection) return false;
-    queuedBytes_ -= m->Data.size();
+    queuedBytes_ -= Cost(*m);
     return true;
   };
   std::erase_if(reassembling_, ofConnection);
@@ -165,7 +170,7 @@ void TqdDataMessageQueue::DropUnfinished(uint32_t connection) {
   std::lock_guard guard(lock_);
   std::erase_if(reassembling_, [&](const std::unique_ptr<TqdReceivedMessage>& m) {
     if (m->Connection != connection) return false;
-    queuedBytes_ -= m->Data.size();
+    queuedBytes_ -= Cost(*m);
     return true;
   });
 }

@@ -39,14 +39,17 @@ class TqdDataMessageQueue {
  public:
   // At most this many messages are put together at once ...
   static constexpr size_t kMaxReassembling = 64;
-  // ... and all messages together hold at most this many data bytes.
+  // ... and all messages together cost at most this many bytes: their data
+  // and, for each message, kMessageCost, so that messages without data (a
+  // bundle of empty replies, a flood of empty parts) cannot pile up either.
   static constexpr size_t kMaxQueuedBytes = 128u << 20;
+  static constexpr size_t kMessageCost = sizeof(TqdReceivedMessage) + 16;
   // A bundle whose first reply is a bundle is unpacked again, at most this
   // many levels deep: each level copies the data once more, so a peer's
   // deeply nested bundle would otherwise cost time of the square of its size.
   static constexpr int kMaxBundleNesting = 8;
 
-  TqdDataMessageQueue() = default;
+  explicit TqdDataMessageQueue(size_t maxQueuedBytes = kMaxQueuedBytes) : maxQueuedBytes_(maxQueuedBytes) {}
   TqdDataMessageQueue(const TqdDataMessageQueue&) = delete;
   TqdDataMessageQueue& operator=(const TqdDataMessageQueue&) = delete;
 
@@ -64,8 +67,8 @@ class TqdDataMessageQueue {
   uint32_t Count();
   // The head of the complete messages, marked taken; nullptr when there is
   // none or the head was taken already. A bundle at the head is unpacked
-  // first; a malformed or too deeply nested one is destroyed (see
-  // TakeMalformedBundle).
+  // first; a malformed or too deeply nested one, or one whose replies would
+  // pass the queue's cap, is destroyed (see TakeMalformedBundle).
   TqdReceivedMessage* Peek();
   // True once after Peek destroyed a malformed bundle.
   bool TakeMalformedBundle();
@@ -83,10 +86,12 @@ class TqdDataMessageQueue {
   void Complete(std::unique_ptr<TqdReceivedMessage> message);
   bool UnpackBundleAtHead();
   size_t Unfinished(TqdMsgID msgId, uint32_t connection);
+  static size_t Cost(const TqdReceivedMessage& message) { return kMessageCost + message.Data.size(); }
 
   TqdPadLock lock_;
   std::deque<std::unique_ptr<TqdReceivedMessage>> complete_;
   std::vector<std::unique_ptr<TqdReceivedMessage>> reassembling_;
+  size_t maxQueuedBytes_;
   size_t queuedBytes_ = 0;
   bool malformedBundle_ = false;
 };

@@ -4,7 +4,7 @@
 
 namespace qd {
 
-bool ParseBundle(std::span<const uint8_t> data, std::vector<TqdBundleRecord>& out) {
+bool ParseBundle(std::span<const uint8_t> data, std::vector<TqdBundleRecord>& out, size_t maxRecords) {
   out.clear();
   size_t offset = 0;
   while (offset < data.size()) {
@@ -12,7 +12,7 @@ bool ParseBundle(std::span<const uint8_t> data, std::vector<TqdBundleRecord>& ou
     if (left < kBundleRecordHeaderSize) break;
     const uint8_t* p = data.data() + offset;
     uint32_t length = GetUInt32LE(p + 4);
-    if (length < kBundleRecordHeaderSize || length > left || p[10] > 1) break;
+    if (length < kBundleRecordHeaderSize || length > left || p[10] > 1 || out.size() == maxRecords) break;
     TqdBundleRecord record;
     record.MsgID = GetUInt32LE(p);
     record.ResultCode = GetUInt16LE(p + 8);

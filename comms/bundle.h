@@ -27,8 +27,10 @@ struct TqdBundleRecord {
 // including the first one when it carries a non-zero result code (the rest
 // is then dropped unread), else all of them. False, with `out` empty, when a
 // taken record is shorter than 12 bytes, reaches past the data, or has a
-// data kind other than 0 or 1, or when the bundle holds no record.
-bool ParseBundle(std::span<const uint8_t> data, std::vector<TqdBundleRecord>& out);
+// data kind other than 0 or 1, when the bundle holds no record, or when it
+// holds more than `maxRecords` records to take.
+bool ParseBundle(std::span<const uint8_t> data, std::vector<TqdBundleRecord>& out,
+                 size_t maxRecords = SIZE_MAX);
 
 // Appends one sub-record (for servers and tests).
 void AppendBundleRecord(std::vector<uint8_t>& bundle, TqdMsgID msgId, uint16_t resultCode,

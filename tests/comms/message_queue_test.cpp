@@ -86,6 +86,33 @@ TEST(DataMessageQueueTest, SizesFromAPeerAreCapped) {
   EXPECT_TRUE(q.IsEmpty());
 }
 
+// Messages without data still cost memory: a flood of empty messages, or a
+// bundle of many empty replies, meets the queue's cap too.
+TEST(DataMessageQueueTest, MessagesWithoutDataCountAgainstTheCap) {
+  constexpr size_t kCap = 64u << 10;
+  constexpr size_t kFits = kCap / TqdDataMessageQueue::kMessageCost;
+  TqdDataMessageQueue flooded(kCap);
+  size_t accepted = 0;
+  while (accepted <= kFits && flooded.AddFirstPart(258, 1, kDataKindBlock, nullptr, 0, 0, 0) == TqdPartStatus::psAccepted)
+    ++accepted;
+  EXPECT_EQ(accepted, kFits);
+
+  struct Case {
+    size_t replies;
+    bool unpacked;
+  };
+  for (Case c : {Case{kFits / 2, true}, Case{kFits * 2, false}}) {
+    Bytes bundle;
+    for (size_t i = 0; i < c.replies; ++i) AppendBundleRecord(bundle, 771, 0, 0, {});
+    TqdDataMessageQueue q(kCap);
+    q.AddFirstPart(msgBundle, 3, kDataKindBlock, bundle.data(), static_cast<uint32_t>(bundle.size()),
+                   static_cast<uint32_t>(bundle.size()), 0);
+    EXPECT_EQ(q.Peek() != nullptr, c.unpacked) << c.replies;
+    EXPECT_EQ(q.TakeMalformedBundle(), !c.unpacked) << c.replies;
+    EXPECT_EQ(q.Count(), c.unpacked ? c.replies : 0u) << c.replies;
+  }
+}
+
 TqdDataMessageQueue& QueueBundle(TqdDataMessageQueue& q, const Bytes& bundle) {
   q.AddFirstPart(msgBundle, 3, kDataKindBlock, bundle.data(), static_cast<uint32_t>(bundle.size()),
                  static_cast<uint32_t>(bundle.size()), 0);
