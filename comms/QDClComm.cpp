@@ -227,8 +227,9 @@ bool TqdClientCommsEngine::OnMessage(TqdConnectionHandle handle, size_t size, ui
     return true;
   }
   if (header.LastPart == 0) {
-    // Only a part that was kept shows the reply coming; a dropped one must
-    // not put the deadline off, or stray parts could hold a request for ever.
+    // Only a part that brings a reply nearer puts the deadline off: one that
+    // was dropped, or that started a begun message anew, does not, else such
+    // parts could hold a request for ever.
     if (status == TqdPartStatus::psAccepted)
       StartTimer(replyTimer_, static_cast<int32_t>(std::min<uint32_t>(replyTimeout_, kTimerMaxMs)));
     if (transport_->NeedsPartAck()) transport_->SendMsg(connection_, partAck_, sizeof partAck_);

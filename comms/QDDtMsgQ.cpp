@@ -31,7 +31,8 @@ TqdPartStatus TqdDataMessageQueue::AddFirstPart(TqdMsgID msgId, uint32_t connect
                                                 uint32_t resultCode) {
   std::lock_guard guard(lock_);
   size_t old = Unfinished(msgId, connection);
-  if (old < reassembling_.size()) {
+  bool restarted = old < reassembling_.size();
+  if (restarted) {
     queuedBytes_ -= Cost(*reassembling_[old]);
     reassembling_.erase(reassembling_.begin() + static_cast<std::ptrdiff_t>(old));
   }
@@ -57,7 +58,7 @@ TqdPartStatus TqdDataMessageQueue::AddFirstPart(TqdMsgID msgId, uint32_t connect
     }
     reassembling_.push_back(std::move(message));
   }
-  return TqdPartStatus::psAccepted;
+  return restarted ? TqdPartStatus::psRestarted : TqdPartStatus::psAccepted;
 }
 
 TqdPartStatus TqdDataMessageQueue::AddNextPart(TqdMsgID msgId, uint32_t connection,

@@ -31,6 +31,7 @@ struct TqdReceivedMessage {
 
 enum class TqdPartStatus {
   psAccepted,
+  psRestarted,  // kept, but as a first part that abandoned a message begun
   psDropped,   // a continuation without its message; nothing kept
   psOverflow,  // the queue would grow past its caps: the peer is not sane
 };
@@ -54,7 +55,7 @@ class TqdDataMessageQueue {
   TqdDataMessageQueue& operator=(const TqdDataMessageQueue&) = delete;
 
   // A part whose FirstPart is 1. An unfinished message with the same number
-  // and connection is abandoned for the new one.
+  // and connection is abandoned for the new one (psRestarted).
   TqdPartStatus AddFirstPart(TqdMsgID msgId, uint32_t connection, uint8_t dataKind,
                              const uint8_t* data, uint32_t size, uint32_t totalSize,
                              uint32_t resultCode);

@@ -312,57 +312,77 @@ TEST_P(EngineTest, SilentServerIsHungUpAfterTheRetries) {
   SetTickSource(nullptr);
 }
 
-// A continuation part of no message being put together is dropped: it shows
-// no reply coming, so it must not put the reply's deadline off (else a peer
-// sending such parts could keep a request waiting for ever).
-TEST_P(EngineTest, AStrayContinuationPartDoesNotPutTheTimeOutOff) {
-  g_fakeNow = 1000;
-  SetTickSource(&FakeTicks);
-  PeerBehaviour b;
-  b.OnRequest = [](TqdServerEndpoint&, const TqdIncomingRequest& r) { return r.MsgID == msgGetTaskStatus; };
-  StartPeer(b);
-  ASSERT_EQ(Attach(), qdOK);
-  engine_->SetReplyTimeout(1000);
-  auto strayPartThenKeepAlive = [](TqdBaseCommsProtocol& t, TqdServerEndpoint& e) {
+// Parts that bring a reply no nearer must not put the reply's deadline off,
+// else a peer sending such parts could keep a request waiting for ever: a
+// continuation part of no message being put together (dropped), and a first
+// part that starts anew a message already begun.
+TEST_P(EngineTest, PartsThatBringNoReplyNearerDoNotPutTheTimeOutOff) {
+  auto part = [](uint8_t first) {
     TqdMsgHeader h;
     h.MsgID = msgGetRecordCount;
     h.MsgLen = kMsgHeaderSize + 1;
     h.TotalSize = 100;
-    h.FirstPart = 0;
+    h.FirstPart = first;
     h.LastPart = 0;
-    Bytes part(h.MsgLen);
-    EncodeMsgHeader(h, part.data());
-    TqdConnectionHandle client = t.ConnectionAt(0)->Handle();
-    e.SendRaw(client, part);
-    uint8_t keepAlive[kKeepAliveSize];
-    EncodeKeepAlive(keepAlive);
-    t.SendMsg(client, keepAlive, sizeof keepAlive);
+    Bytes bytes(h.MsgLen);
+    EncodeMsgHeader(h, bytes.data());
+    return bytes;
   };
-  // The stray part arrives shortly before the deadline (1900); once the
-  // keep-alive behind it has arrived the clock passes the deadline (2100).
-  enum { kStart, kStraySent, kPastDeadline } stage = kStart;
-  int turnsPastDeadline = 0;
-  constexpr int kGiveUpTurns = 40;
-  engine_->Transport().Events.OnIdle = [&](TqdBaseCommsProtocol& t) {
-    if (stage == kStart) {
-      stage = kStraySent;
-      g_fakeNow = 1900;
-      peer_->Run(strayPartThenKeepAlive);
-    } else if (stage == kStraySent) {
+  struct Case {
+    const char* what;
+    std::vector<Bytes> atStart;         // sent when the request waits (clock 1000)
+    std::vector<Bytes> nearTheDeadline;  // sent at clock 1900
+  };
+  const Case cases[] = {
+      {"stray continuation", {}, {part(0)}},
+      {"first part again", {part(1)}, {part(1)}},
+  };
+  for (const Case& k : cases) {
+    g_fakeNow = 1000;
+    SetTickSource(&FakeTicks);
+    PeerBehaviour b;
+    b.OnRequest = [](TqdServerEndpoint&, const TqdIncomingRequest& r) { return r.MsgID == msgGetTaskStatus; };
+    StartPeer(b);
+    ASSERT_EQ(Attach(), qdOK) << k.what;
+    engine_->SetReplyTimeout(1000);
+    // The parts, then a keep-alive that tells the client's side they arrived.
+    auto send = [&](const std::vector<Bytes>& parts) {
+      peer_->Run([&](TqdBaseCommsProtocol& t, TqdServerEndpoint& e) {
+        TqdConnectionHandle client = t.ConnectionAt(0)->Handle();
+        for (const Bytes& bytes : parts) e.SendRaw(client, bytes);
+        uint8_t keepAlive[kKeepAliveSize];
+        EncodeKeepAlive(keepAlive);
+        t.SendMsg(client, keepAlive, sizeof keepAlive);
+      });
+    };
+    uint32_t sent = 0;  // batches sent; the clock moves once each has arrived
+    int turnsPastDeadline = 0;
+    constexpr int kGiveUpTurns = 40;
+    engine_->Transport().Events.OnIdle = [&](TqdBaseCommsProtocol& t) {
       TqdConnection* c = t.ConnectionAt(0);
-      if (c != nullptr && c->KeepAlivesReceived > 0) {
-        stage = kPastDeadline;
+      uint32_t arrived = c != nullptr ? c->KeepAlivesReceived : 0;
+      if (sent == 0) {
+        send(k.atStart);
+        sent = 1;
+      } else if (sent == 1 && arrived == 1) {
+        g_fakeNow = 1900;
+        send(k.nearTheDeadline);
+        sent = 2;
+      } else if (sent == 2 && arrived == 2) {
         g_fakeNow = 2100;
+        sent = 3;
+      } else if (sent == 3 && ++turnsPastDeadline == kGiveUpTurns) {
+        g_fakeNow = 100000;  // ends the wait however far the deadline moved
       }
-    } else if (++turnsPastDeadline == kGiveUpTurns) {
-      g_fakeNow = 100000;  // ends the wait however far the deadline moved
-    }
-  };
-  uint8_t reply[4];
-  EXPECT_EQ(engine_->Request(msgGetTaskStatus, "task", 4, reply, 4), qdErrNetTimeout);
-  EXPECT_EQ(stage, kPastDeadline);
-  EXPECT_LT(turnsPastDeadline, kGiveUpTurns);
-  SetTickSource(nullptr);
+    };
+    uint8_t reply[4];
+    EXPECT_EQ(engine_->Request(msgGetTaskStatus, "task", 4, reply, 4), qdErrNetTimeout) << k.what;
+    EXPECT_EQ(sent, 3u) << k.what;
+    EXPECT_LT(turnsPastDeadline, kGiveUpTurns) << k.what;
+    SetTickSource(nullptr);
+    engine_.reset();
+    peer_.reset();
+  }
 }
 
 TEST_P(EngineTest, MalformedRepliesDropTheConnectionAtOnce) {

@@ -58,6 +58,8 @@ TEST(DataMessageQueueTest, PartsAreJoinedPerMessageAndConnection) {
   EXPECT_EQ(m->Connection, 7u);
   EXPECT_EQ(m->Data, d);
   EXPECT_EQ(q.AddNextPart(999, 7, d.data(), 1), TqdPartStatus::psDropped);
+  // A first part again abandons what was begun and starts anew.
+  EXPECT_EQ(q.AddFirstPart(1280, 8, kDataKindStream, d.data(), 4, 10, 0), TqdPartStatus::psRestarted);
   q.DropConnection(8);
   EXPECT_EQ(q.AddNextPart(1280, 8, d.data(), 6), TqdPartStatus::psDropped);
 }
