@@ -12,9 +12,9 @@
 
 #include "comms/QDClComm.h"
 #include "base/QDLLExcp.h"
-#include "base/ticks.h"
 #include "comms/QDCLCfg.h"
 #include "comms/keepalive.h"
+#include "engine_fixture.h"
 #include "test_peer.h"
 
 namespace qd::test {
@@ -160,15 +160,11 @@ TEST(TcpTransportTest, RefusedConnectionIsReportedWithoutWaiting) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
-uint32_t g_fakeNow = 1000;
-uint32_t FakeTicks() { return g_fakeNow; }
-
 // A server that stops reading (yet stays connected) must not hold a client's
 // send for ever: once the socket has taken nothing for the stall limit, the
 // connection is hung up and the send fails.
 TEST(TcpTransportTest, ASendThatStallsGivesUp) {
-  g_fakeNow = 1000;
-  SetTickSource(&FakeTicks);
+  FakeClock::Install();
   TestPeer peer(PeerTransport::kTCP, {});
   TqdClientCommsEngine engine("PC1", TCPIPProtocolClass());
   auto& transport = static_cast<TqdWinsockProtocol&>(engine.Transport());
@@ -186,7 +182,7 @@ TEST(TcpTransportTest, ASendThatStallsGivesUp) {
   constexpr int kGiveUpTurns = 100;
   int turns = 0;
   transport.Events.OnIdle = [&](TqdBaseCommsProtocol&) {
-    g_fakeNow += 100;
+    FakeClock::Now += 100;
     if (++turns == kGiveUpTurns) peer.Run(selectReads(FD_READ | FD_WRITE | FD_CLOSE));
   };
   std::vector<uint8_t> data(32u << 20, 0x5A);  // more than the socket buffers hold
@@ -196,7 +192,7 @@ TEST(TcpTransportTest, ASendThatStallsGivesUp) {
                EqdWinsockException);
   EXPECT_LT(turns, kGiveUpTurns);
   EXPECT_FALSE(engine.IsConnected());
-  SetTickSource(nullptr);
+  FakeClock::Uninstall();
 }
 
 TEST(TcpTransportTest, ModeErrors) {
