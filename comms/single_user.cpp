@@ -43,11 +43,29 @@ bool WaitFd(int fd, short events, int ms) {
   return r > 0;
 }
 
+// QUILLDRIVE_SINGLE_USER_SOCKET, when set and not empty, names the socket.
+const char* SocketPathOverride() {
+  const char* over = std::getenv("QUILLDRIVE_SINGLE_USER_SOCKET");
+  return over != nullptr && *over != '\0' ? over : nullptr;
+}
+
+// The directory of the socket must be this user's own, a real directory
+// that nobody else may write to: in a shared place such as /tmp another user
+// could otherwise have made it first and put a socket of theirs in place of
+// the server's. A path given by QUILLDRIVE_SINGLE_USER_SOCKET is the user's
+// own choice and is not checked.
+bool IsPrivateSocketDirectory(const std::string& socketPath) {
+  if (SocketPathOverride() != nullptr) return true;
+  std::string dir = socketPath.substr(0, socketPath.rfind('/'));
+  struct stat st{};
+  return lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 }  // namespace
 
 std::string SingleUserSocketPath() {
-  if (const char* over = std::getenv("QUILLDRIVE_SINGLE_USER_SOCKET"); over != nullptr && *over != '\0')
-    return over;
+  if (const char* over = SocketPathOverride()) return over;
   if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run != nullptr && *run != '\0')
     return std::string(run) + "/quilldrive/single-user";
   return "/tmp/quilldrive-" + std::to_string(getuid()) + "/single-user";
@@ -94,10 +112,11 @@ void TqdSingleUserProtocol::Startup() {
   path_ = SingleUserSocketPath();
   sockaddr_un address;
   if (!MakeAddress(path_, address)) RaiseErrno(ENAMETOOLONG);
-  if (std::getenv("QUILLDRIVE_SINGLE_USER_SOCKET") == nullptr) {
+  if (SocketPathOverride() == nullptr) {
     std::string dir = path_.substr(0, path_.rfind('/'));
-    mkdir(dir.c_str(), 0700);  // an existing directory is fine
+    mkdir(dir.c_str(), 0700);  // an existing directory is fine if it is private
   }
+  if (!IsPrivateSocketDirectory(path_)) RaiseErrno(EACCES);
   int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) RaiseErrno(errno);
   // A socket file that nobody answers on is left over from a server that
@@ -124,7 +143,8 @@ void TqdSingleUserProtocol::Startup() {
 TqdConnectionHandle TqdSingleUserProtocol::Call(std::string_view) {
   if (mode_ == kListeningMode) RaiseTableError<EqdCommsException>(GeneralStrings(), gsServersCannotCall);
   sockaddr_un address;
-  if (!MakeAddress(SingleUserSocketPath(), address)) return 0;
+  std::string path = SingleUserSocketPath();
+  if (!MakeAddress(path, address) || !IsPrivateSocketDirectory(path)) return 0;
   int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (fd < 0) return 0;
   uint8_t answer[kSingleUserPacketSize];

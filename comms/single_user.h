@@ -2,7 +2,9 @@
 // by a Unix-domain SOCK_SEQPACKET socket. The listening server binds
 // $XDG_RUNTIME_DIR/quilldrive/single-user (fallback
 // /tmp/quilldrive-<uid>/single-user, directory mode 0700; the environment
-// variable QUILLDRIVE_SINGLE_USER_SOCKET overrides). A client's Call
+// variable QUILLDRIVE_SINGLE_USER_SOCKET overrides). Without the override
+// both sides refuse a directory that is not the user's own or that others
+// may write to. A client's Call
 // connects there; the server accepts by sending the packet 20804. Every
 // other packet starts with a 32-bit identifier: 20805 a message part or
 // keep-alive (the bytes follow), 20806 a hang-up. Parts are at most 4096

@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 
 #include "comms/QDClComm.h"
 #include "base/QDLLExcp.h"
@@ -22,13 +24,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Sets an environment variable for a scope, then puts back what was there.
 class ScopedEnv {
  public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) { setenv(name, value.c_str(), 1); }
-  ~ScopedEnv() { unsetenv(name_); }
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
+  }
 
  private:
   const char* name_;
+  std::optional<std::string> old_;
 };
 
 fs::path TempDir(const char* what) {
@@ -113,6 +125,43 @@ TEST_F(SingleUserTest, ASecondServerCannotTakeALiveSocket) {
   Start();
   EXPECT_THROW(TqdSingleUserProtocol("QD2", kListeningMode).Startup(), EqdWinsockException);
   EXPECT_THROW(TqdSingleUserProtocol("QD2", kListeningMode).Call(""), EqdCommsException);
+}
+
+// The socket's directory must be the user's own and writable by nobody
+// else, or another user could put a socket of theirs in the server's place.
+TEST(SingleUserSocketDirectoryTest, OnlyAPrivateDirectoryIsUsed) {
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path& dir)> make;
+    bool usable;
+  };
+  const Case cases[] = {
+      {"made by the server", [](const fs::path&) {}, true},
+      {"private", [](const fs::path& dir) { fs::create_directory(dir); fs::permissions(dir, fs::perms::owner_all); },
+       true},
+      {"writable by all", [](const fs::path& dir) { fs::create_directory(dir); fs::permissions(dir, fs::perms::all); },
+       false},
+      {"a symbolic link",
+       [](const fs::path& dir) {
+         fs::create_directory(dir.string() + "-real");
+         fs::permissions(dir.string() + "-real", fs::perms::owner_all);
+         fs::create_directory_symlink(dir.string() + "-real", dir);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    fs::path runtime = TempDir("run");
+    ScopedEnv env("XDG_RUNTIME_DIR", runtime.string());
+    c.make(runtime / "quilldrive");
+    TqdSingleUserProtocol server("QD", kListeningMode);
+    if (c.usable) {
+      EXPECT_NO_THROW(server.Startup()) << c.what;
+    } else {
+      EXPECT_THROW(server.Startup(), EqdWinsockException) << c.what;
+    }
+    EXPECT_EQ(fs::exists(runtime / "quilldrive" / "single-user"), c.usable) << c.what;
+    fs::remove_all(runtime);
+  }
 }
 
 // A loopback port that was free a moment ago (its socket is closed again).
