@@ -12,6 +12,20 @@ namespace {
 
 class EngineDefenceTest : public EngineTest {};
 
+// A part of message msgGetRecordCount with the given sizes and flags, its data zero (at
+// least the header's 24 bytes are sent whatever `len` says).
+Bytes PartBytes(uint32_t len, uint32_t total, uint8_t first, uint8_t last) {
+  TqdMsgHeader h;
+  h.MsgID = msgGetRecordCount;
+  h.MsgLen = len;
+  h.TotalSize = total;
+  h.FirstPart = first;
+  h.LastPart = last;
+  Bytes bytes(std::max<uint32_t>(len, kMsgHeaderSize));
+  EncodeMsgHeader(h, bytes.data());
+  return bytes;
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, EngineDefenceTest,
                          ::testing::Values(PeerTransport::kTCP, PeerTransport::kSingleUser), TransportName);
 
@@ -60,17 +74,7 @@ TEST_P(EngineDefenceTest, SilentServerIsHungUpAfterTheRetries) {
 // continuation part of no message being put together (dropped), and a first
 // part that starts anew a message already begun.
 TEST_P(EngineDefenceTest, PartsThatBringNoReplyNearerDoNotPutTheTimeOutOff) {
-  auto part = [](uint8_t first) {
-    TqdMsgHeader h;
-    h.MsgID = msgGetRecordCount;
-    h.MsgLen = kMsgHeaderSize + 1;
-    h.TotalSize = 100;
-    h.FirstPart = first;
-    h.LastPart = 0;
-    Bytes bytes(h.MsgLen);
-    EncodeMsgHeader(h, bytes.data());
-    return bytes;
-  };
+  auto part = [](uint8_t first) { return PartBytes(kMsgHeaderSize + 1, 100, first, 0); };
   struct Case {
     const char* what;
     std::vector<Bytes> atStart;         // sent when the request waits (clock 1000)
@@ -132,22 +136,11 @@ TEST_P(EngineDefenceTest, MalformedRepliesDropTheConnectionAtOnce) {
     const char* what;
     std::function<void(TqdServerEndpoint&, TqdConnectionHandle)> answer;
   };
-  auto header = [](uint32_t len, uint32_t total, uint8_t first, uint8_t last) {
-    TqdMsgHeader h;
-    h.MsgID = msgGetRecordCount;
-    h.MsgLen = len;
-    h.TotalSize = total;
-    h.FirstPart = first;
-    h.LastPart = last;
-    Bytes bytes(std::max<uint32_t>(len, 24));
-    EncodeMsgHeader(h, bytes.data());
-    return bytes;
-  };
   const Case cases[] = {
-      {"flag byte 2", [&](TqdServerEndpoint& e, TqdConnectionHandle c) { e.SendRaw(c, header(24, 0, 2, 1)); }},
-      {"data beyond total", [&](TqdServerEndpoint& e, TqdConnectionHandle c) { e.SendRaw(c, header(30, 2, 1, 1)); }},
+      {"flag byte 2", [&](TqdServerEndpoint& e, TqdConnectionHandle c) { e.SendRaw(c, PartBytes(24, 0, 2, 1)); }},
+      {"data beyond total", [&](TqdServerEndpoint& e, TqdConnectionHandle c) { e.SendRaw(c, PartBytes(30, 2, 1, 1)); }},
       {"total above cap",
-       [&](TqdServerEndpoint& e, TqdConnectionHandle c) { e.SendRaw(c, header(24, 0x7FFFFFFF, 1, 0)); }},
+       [&](TqdServerEndpoint& e, TqdConnectionHandle c) { e.SendRaw(c, PartBytes(24, 0x7FFFFFFF, 1, 0)); }},
       {"malformed bundle",
        [&](TqdServerEndpoint& e, TqdConnectionHandle c) {
          Bytes bundle;
