@@ -18,6 +18,7 @@
 #include "comms/keepalive.h"
 #include "engine_fixture.h"
 #include "test_peer.h"
+#include "tests/support/free_port.h"
 
 namespace qd::test {
 namespace {
@@ -164,21 +165,8 @@ TEST(SingleUserSocketDirectoryTest, OnlyAPrivateDirectoryIsUsed) {
   }
 }
 
-// A loopback port that was free a moment ago (its socket is closed again).
-uint16_t FreePort(int type) {
-  int fd = socket(AF_INET, type, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  socklen_t len = sizeof sa;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  close(fd);
-  return ntohs(sa.sin_port);
-}
-
 TEST(TcpTransportTest, DiscoveryOnLoopbackWithTheAddressOverride) {
-  uint16_t clientPort = FreePort(SOCK_DGRAM);
+  uint16_t clientPort = FreeLoopbackPort(SOCK_DGRAM);
   PeerBehaviour b;
   b.ClientDiscoveryPort = clientPort;
   TestPeer peer(PeerTransport::kTCP, b);
@@ -200,7 +188,7 @@ TEST(TcpTransportTest, DiscoveryOnLoopbackWithTheAddressOverride) {
 }
 
 TEST(TcpTransportTest, RefusedConnectionIsReportedWithoutWaiting) {
-  uint16_t closedPort = FreePort(SOCK_STREAM);  // nobody listens there now
+  uint16_t closedPort = FreeLoopbackPort(SOCK_STREAM);  // nobody listens there now
   TqdClientCommsEngine engine("PC1", TCPIPProtocolClass());
   static_cast<TqdWinsockProtocol&>(engine.Transport()).Endpoints.StreamPort = closedPort;
   auto start = std::chrono::steady_clock::now();

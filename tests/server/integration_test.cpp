@@ -21,30 +21,19 @@
 #include "server/wire_records.h"
 #include "server_process.h"
 #include "temp_dir.h"
+#include "tests/support/free_port.h"
 
 namespace qd {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint16_t FreeUdpPort() {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  socklen_t len = sizeof sa;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  close(fd);
-  return ntohs(sa.sin_port);
-}
-
 class ServerIntegration : public testing::TestWithParam<bool> {  // true: TCP/IP
  protected:
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(MakeDemoData(dir_.Path(), 2, Records(), error)) << error;
-    clientDiscoveryPort_ = FreeUdpPort();
+    clientDiscoveryPort_ = test::FreeLoopbackPort(SOCK_DGRAM);
     std::ofstream(dir_.Path() + "/test.conf")
         << "[Server]\nName = QDTESTSRV\nTransports = TCP/IP, Single User\nPort = 0\nClientDiscoveryPort = "
         << clientDiscoveryPort_ << "\nSecure = 1\nDataDir = .\n[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
