@@ -129,8 +129,13 @@ bool TqdServerEndpoint::SendNextPart(TqdConnectionHandle connection) {
   return last;
 }
 
-void TqdServerEndpoint::ReplyToUnreadableLogin(TqdConnectionHandle connection, const uint8_t* part,
-                                               uint32_t clientId, uint16_t resultCode) {
+void TqdServerEndpoint::ReplyToUnreadableLogin(TqdConnectionHandle connection,
+                                               std::span<const uint8_t> part, uint32_t clientId,
+                                               uint16_t resultCode) {
+  if (part.size() < kMsgHeaderSize) {
+    transport_.HangUp(connection);
+    return;
+  }
   TqdMsgHeader expected;
   expected.MsgID = msgConfirmLogin;
   expected.ClientID = clientId;
@@ -139,7 +144,7 @@ void TqdServerEndpoint::ReplyToUnreadableLogin(TqdConnectionHandle connection, c
   EncodeMsgHeader(expected, plain);
   // `part` is the client's bytes XOR the server's key; the recovered bytes
   // are the client's key XOR the server's, which the send XORs away again.
-  std::array<uint8_t, 16> keyBytes = RecoverHeaderKeyBytes(part, plain);
+  std::array<uint8_t, 16> keyBytes = RecoverHeaderKeyBytes(part.data(), plain);
   TqdMsgHeader reply = expected;
   reply.ResultCode = resultCode;
   reply.Timeout = 0;

@@ -68,9 +68,10 @@ class TqdServerEndpoint {
   // key the server does not know, so that the client can still read the
   // result: the key bytes of the header are recovered from the known form
   // of the request. `part` is the request as received (unscrambled with the
-  // server's key for that client).
-  void ReplyToUnreadableLogin(TqdConnectionHandle connection, const uint8_t* part, uint32_t clientId,
-                              uint16_t resultCode);
+  // server's key for that client); a part shorter than a header cannot be
+  // answered so, and its connection is hung up.
+  void ReplyToUnreadableLogin(TqdConnectionHandle connection, std::span<const uint8_t> part,
+                              uint32_t clientId, uint16_t resultCode);
   // Sends bytes as they are, as one part (tests of a client's defences).
   void SendRaw(TqdConnectionHandle connection, std::span<const uint8_t> part);
 

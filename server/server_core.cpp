@@ -132,7 +132,7 @@ void TqdServerCore::OnUnsound(TqdCoreConnection c, const uint8_t* part, size_t s
   if (client != nullptr && client->Attached && size == 24 && part[0] == msgConfirmLogin && part[1] == 0 &&
       part[2] == 0 && part[3] == 0) {
     client->LoggedIn = false;
-    output_.ReplyToUnreadableLogin(c, part, client->ClientId, qdErrInvalidPassword);
+    output_.ReplyToUnreadableLogin(c, {part, size}, client->ClientId, qdErrInvalidPassword);
     return;
   }
   output_.HangUp(c);

@@ -52,8 +52,8 @@ class TqdCoreOutput {
   virtual ~TqdCoreOutput() = default;
   virtual void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,
                      std::span<const uint8_t> data, uint32_t clientId) = 0;
-  virtual void ReplyToUnreadableLogin(TqdCoreConnection c, const uint8_t* part, uint32_t clientId,
-                                      uint16_t result) = 0;
+  virtual void ReplyToUnreadableLogin(TqdCoreConnection c, std::span<const uint8_t> part,
+                                      uint32_t clientId, uint16_t result) = 0;
   virtual void SetScramblingSeed(TqdCoreConnection c, int32_t seed) = 0;
   virtual void HangUp(TqdCoreConnection c) = 0;
 };

@@ -106,8 +106,8 @@ void TqdServerRunner::Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, 
   if (it != links_.end()) it->second.Endpoint->Reply(it->second.Handle, msg, result, dataKind, data, clientId);
 }
 
-void TqdServerRunner::ReplyToUnreadableLogin(TqdCoreConnection c, const uint8_t* part, uint32_t clientId,
-                                             uint16_t result) {
+void TqdServerRunner::ReplyToUnreadableLogin(TqdCoreConnection c, std::span<const uint8_t> part,
+                                             uint32_t clientId, uint16_t result) {
   auto it = links_.find(c);
   if (it != links_.end()) it->second.Endpoint->ReplyToUnreadableLogin(it->second.Handle, part, clientId, result);
 }

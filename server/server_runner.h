@@ -43,7 +43,7 @@ class TqdServerRunner : private TqdCoreOutput {
   // TqdCoreOutput
   void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,
              std::span<const uint8_t> data, uint32_t clientId) override;
-  void ReplyToUnreadableLogin(TqdCoreConnection c, const uint8_t* part, uint32_t clientId,
+  void ReplyToUnreadableLogin(TqdCoreConnection c, std::span<const uint8_t> part, uint32_t clientId,
                               uint16_t result) override;
   void SetScramblingSeed(TqdCoreConnection c, int32_t seed) override;
   void HangUp(TqdCoreConnection c) override;

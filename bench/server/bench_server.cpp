@@ -105,7 +105,7 @@ class CountingOutput : public TqdCoreOutput {
     if (msg == msgGetTaskStatus && data.size() == 33) finished = data[28] != 0;
     if (msg == msgReindexTable && data.size() == 4) task = GetInt32LE(data.data());
   }
-  void ReplyToUnreadableLogin(TqdCoreConnection, const uint8_t*, uint32_t, uint16_t) override {}
+  void ReplyToUnreadableLogin(TqdCoreConnection, std::span<const uint8_t>, uint32_t, uint16_t) override {}
   void SetScramblingSeed(TqdCoreConnection, int32_t) override {}
   void HangUp(TqdCoreConnection) override {}
   int64_t replies = 0;

@@ -111,7 +111,7 @@ void TestPeer::Main(PeerTransport kind) {
       uint32_t id = size >= 4 ? PeekMsgID(part) : 0;
       Log(&received_, id);
       if (id == msgConfirmLogin && behaviour_.AnswerBadLoginReadably)
-        e.ReplyToUnreadableLogin(c, part, behaviour_.ClientID, qdErrInvalidPassword);
+        e.ReplyToUnreadableLogin(c, {part, size}, behaviour_.ClientID, qdErrInvalidPassword);
       else
         e.Reply(c, id, qdErrInvalidPassword, kDataKindBlock, {}, behaviour_.ClientID);
     };

@@ -5,17 +5,21 @@
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 
+#include "base/endian.h"
 #include "comms/QDClComm.h"
 #include "base/QDLLExcp.h"
 #include "comms/QDCLCfg.h"
 #include "comms/keepalive.h"
+#include "comms/single_user.h"
 #include "engine_fixture.h"
 #include "test_peer.h"
 #include "tests/support/free_port.h"
@@ -94,6 +98,33 @@ TEST_F(SingleUserTest, RequestsOf4072And4073BytesWaitForTheAcknowledgementBetwee
     auto log = peer_->PartLog();
     EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(before), log.end()), c.log) << c.size;
   }
+}
+
+// Only a whole header can be answered in the client's key: a shorter part
+// that starts like a login confirmation is hung up, not read past its end.
+TEST_F(SingleUserTest, ShortLoginPartIsHungUpNotReadPast) {
+  Start();
+  int fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string path = SingleUserSocketPath();
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  timeval wait{5, 0};  // every read below ends within the deadline
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  uint8_t packet[kSingleUserPacketSize];
+  ASSERT_EQ(recv(fd, packet, sizeof packet, 0), 4);
+  EXPECT_EQ(GetUInt32LE(packet), kSingleUserAccepted);
+  uint8_t shortLogin[8];
+  PutUInt32LE(shortLogin, kSingleUserData);
+  PutUInt32LE(shortLogin + 4, msgConfirmLogin);
+  ASSERT_EQ(send(fd, shortLogin, sizeof shortLogin, 0), static_cast<ssize_t>(sizeof shortLogin));
+  // The peer answers with its hang-up packet or by closing; never with a reply.
+  ssize_t n = recv(fd, packet, sizeof packet, 0);
+  EXPECT_TRUE(n == 0 || (n == 4 && GetUInt32LE(packet) == kSingleUserHangUp)) << n;
+  close(fd);
 }
 
 TEST_F(SingleUserTest, DiscoveryYieldsOnlyTheLocalServer) {

@@ -33,7 +33,8 @@ class RecordingOutput : public TqdCoreOutput {
              uint32_t clientId) override {
     Replies.push_back({c, msg, result, kind, std::vector<uint8_t>(data.begin(), data.end()), clientId, false});
   }
-  void ReplyToUnreadableLogin(TqdCoreConnection c, const uint8_t*, uint32_t clientId, uint16_t result) override {
+  void ReplyToUnreadableLogin(TqdCoreConnection c, std::span<const uint8_t>, uint32_t clientId,
+                              uint16_t result) override {
     Replies.push_back({c, msgConfirmLogin, result, 0, {}, clientId, true});
   }
   void SetScramblingSeed(TqdCoreConnection, int32_t seed) override { Seeds.push_back(seed); }
