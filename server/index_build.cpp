@@ -33,8 +33,7 @@ class KeyRun {
   void Flush(TqdStatement& insert, TqdTaskProgress& progress) {
     std::vector<uint32_t> order = SortedOrder();
     if (unique_) RefuseDuplicates(order);
-    TqdKeyRunView view{bytes_.data(), entry_, keyWidth_, order.data(), order.size(),
-                       &progress.Done, &progress.Cancelled};
+    TqdKeyRunView view{bytes_.data(), entry_, keyWidth_, order.data(), order.size(), &progress};
     try {
       insert.BindPointer(1, &view, kKeyRunPointerType).RunOnce();
     } catch (const EqdStorageError& e) {
@@ -44,8 +43,7 @@ class KeyRun {
         throw EqdStorageError(qdErrKeyViolation, "duplicate key in a unique index");
       throw;
     }
-    progress.Done.fetch_add(static_cast<int64_t>(order.size()) % kKeyRunPublishEvery,
-                            std::memory_order_relaxed);
+    progress.Advance(static_cast<int64_t>(order.size()) % kKeyRunPublishEvery);
     bytes_.clear();
   }
 
@@ -95,19 +93,6 @@ class KeyRun {
 
 }  // namespace
 
-int32_t TqdTaskProgress::Percent() const {
-  int64_t total = Total.load(std::memory_order_relaxed);
-  int64_t done = Done.load(std::memory_order_relaxed);
-  if (total <= 0) return 100;
-  if (done >= total) return 100;
-  return static_cast<int32_t>(done * 100 / total);
-}
-
-void TqdTaskProgress::CheckCancelled() const {
-  if (Cancelled.load(std::memory_order_relaxed))
-    throw EqdStorageError(qdErrServerUnexpected, "the server is shutting down");
-}
-
 int64_t CountLiveRecords(TqdTableStore& store, int64_t tableId) {
   auto count = store.Db().Prepare("SELECT COUNT(*) FROM " + TqdTableStore::RecordTableName(tableId) +
                                   " WHERE deleted = 0");
@@ -135,12 +120,12 @@ void RebuildIndexKeys(TqdTableStore& store, int64_t tableId, const TqdDataDictio
     encoder.Encode(record.data(), entry);
     PutRowIdBE(entry + encoder.Width(), scan.Int(0));
     if (++read % kKeyRunPublishEvery == 0) {
-      progress.Done.fetch_add(kKeyRunPublishEvery, std::memory_order_relaxed);
+      progress.Advance(kKeyRunPublishEvery);
       progress.CheckCancelled();
     }
     if (run.Full()) run.Flush(insert, progress);
   }
-  progress.Done.fetch_add(read % kKeyRunPublishEvery, std::memory_order_relaxed);
+  progress.Advance(read % kKeyRunPublishEvery);
   if (!run.Empty()) run.Flush(insert, progress);
 }
 

@@ -1,33 +1,20 @@
-// Filling a key table from the records of a table, and the progress of the
-// work: rows processed against rows to process, from which a task reports
-// its exact percentage. Keys are made in memory in runs of at most
-// kKeyRunBytes, each run sorted and written in key order, so that a table
-// of any size is indexed in bounded memory and a run of a table that fits
-// is one ordered append to the key table's tree.
+// Filling a key table from the records of a table. Keys are made in memory
+// in runs of at most kKeyRunBytes, each run sorted and written in key
+// order, so that a table of any size is indexed in bounded memory and a run
+// of a table that fits is one ordered append to the key table's tree.
 // Thread rules: the builder runs on one worker thread inside its caller's
 // transaction; the progress counters may be read from any thread.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "dict/QDLLDict.h"
+#include "server/task_progress.h"
 #include "server/table_store.h"
 
 namespace qd {
 
 inline constexpr size_t kKeyRunBytes = 64u << 20;
-
-struct TqdTaskProgress {
-  std::atomic<int64_t> Done{0};
-  std::atomic<int64_t> Total{0};
-  std::atomic<bool> Cancelled{false};
-
-  // 0..100 from the rows processed; 100 for a task with nothing to do.
-  int32_t Percent() const;
-  // Raises EqdStorageError when the task is to stop (server shutting down).
-  void CheckCancelled() const;
-};
 
 // Records of the table that are not marked deleted.
 int64_t CountLiveRecords(TqdTableStore& store, int64_t tableId);

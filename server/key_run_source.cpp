@@ -73,9 +73,10 @@ int Next(sqlite3_vtab_cursor* cursor) {
   ++c->Position;
   const TqdKeyRunView& run = *c->Run;
   if (c->Position % kKeyRunPublishEvery == 0) {
-    if (run.Done != nullptr) run.Done->fetch_add(kKeyRunPublishEvery, std::memory_order_relaxed);
-    if (run.Cancelled != nullptr && run.Cancelled->load(std::memory_order_relaxed))
-      return SQLITE_INTERRUPT;
+    if (run.Progress != nullptr) {
+      run.Progress->Advance(kKeyRunPublishEvery);
+      if (run.Progress->Cancelled.load(std::memory_order_relaxed)) return SQLITE_INTERRUPT;
+    }
   }
   return SQLITE_OK;
 }

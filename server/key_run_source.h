@@ -8,9 +8,10 @@
 
 #include <sqlite3.h>
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#include "server/task_progress.h"
 
 namespace qd {
 
@@ -24,10 +25,9 @@ struct TqdKeyRunView {
   size_t KeyWidth = 0;
   const uint32_t* Order = nullptr;
   size_t Count = 0;
-  // Advanced every kKeyRunPublishEvery entries handed out; when Cancelled
-  // is set the scan stops with SQLITE_INTERRUPT.
-  std::atomic<int64_t>* Done = nullptr;
-  const std::atomic<bool>* Cancelled = nullptr;
+  // Advanced every kKeyRunPublishEvery entries handed out; once cancelled
+  // the scan stops with SQLITE_INTERRUPT.
+  TqdTaskProgress* Progress = nullptr;
 };
 
 inline constexpr int64_t kKeyRunPublishEvery = 256;

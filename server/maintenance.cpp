@@ -27,11 +27,17 @@ void CompactRecords(TqdTableStore& store, int64_t tableId, TqdTaskProgress& prog
           "(rid INTEGER PRIMARY KEY, deleted INTEGER NOT NULL DEFAULT 0, rec BLOB NOT NULL)");
   auto insert = db.Prepare("INSERT INTO " + fresh + "(rec) VALUES(?)");
   auto scan = db.Prepare("SELECT deleted, rec FROM " + name + " ORDER BY rid");
+  int64_t rows = 0;
+  progress.CheckCancelled();
   while (scan.Step()) {
     if (scan.Int(0) == 0) insert.BindBlob(1, scan.Blob(1)).Run();
-    if (progress.Done.fetch_add(1, std::memory_order_relaxed) % 256 == 0) progress.CheckCancelled();
+    if (++rows % 256 == 0) {
+      progress.Advance(256);
+      progress.CheckCancelled();
+    }
   }
   scan.Reset();
+  progress.Advance(rows % 256);
   db.Exec("DROP TABLE " + name);
   db.Exec("ALTER TABLE " + fresh + " RENAME TO " + name);
 }

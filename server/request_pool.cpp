@@ -4,15 +4,6 @@
 
 namespace qd {
 
-TqdTableStore& TqdStoreCache::For(const std::string& directory) {
-  auto it = stores_.find(directory);
-  if (it != stores_.end()) return *it->second;
-  auto store = std::make_unique<TqdTableStore>(directory);
-  // A job uses one store, so the others can all go.
-  if (stores_.size() >= kMaxOpenStores) stores_.clear();
-  return *stores_.emplace(directory, std::move(store)).first->second;
-}
-
 TqdRequestPool::TqdRequestPool(std::function<void()> wake, int workers) : wake_(std::move(wake)) {
   SetMultiThreaded();
   for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { WorkerLoop(); });

@@ -12,14 +12,13 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "server/table_store.h"
+#include "server/store_cache.h"
 
 namespace qd {
 
@@ -29,20 +28,6 @@ inline constexpr int kRequestWorkers = 4;
 struct TqdJobResult {
   uint16_t Result = 0;
   std::vector<uint8_t> Data;
-};
-
-// A worker keeps at most this many stores (each an open database) open.
-inline constexpr size_t kMaxOpenStores = 32;
-
-// The stores of one worker, opened on first use; when kMaxOpenStores are
-// open, asking for another closes the others first.
-class TqdStoreCache {
- public:
-  TqdTableStore& For(const std::string& directory);
-  size_t OpenCount() const { return stores_.size(); }
-
- private:
-  std::map<std::string, std::unique_ptr<TqdTableStore>> stores_;
 };
 
 class TqdRequestPool {
