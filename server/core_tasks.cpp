@@ -11,12 +11,6 @@
 #include "server/wire_records.h"
 
 namespace qd {
-namespace {
-
-constexpr TqdResult qdErrInvalidIndexDesc = 10023;
-
-}  // namespace
-
 void TqdServerCore::OnReindex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   const auto& data = request.Data;
   const std::string* dir = RequestDirectory(c, client, request, kReindexRequestSize);

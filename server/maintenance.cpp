@@ -8,8 +8,6 @@
 namespace qd {
 namespace {
 
-constexpr TqdResult qdErrInvalidIndexDesc = 10023;  // Invalid index descriptor.
-
 int64_t RequireTable(TqdTableStore& store, const std::string& table) {
   auto id = store.FindTable(table);
   if (!id) throw EqdStorageError(qdErrNoSuchTable, "no table " + table);

@@ -12,6 +12,7 @@ inline constexpr TqdResult qdErrInvalidRecStruct = 10003;   // 0x2713 Invalid re
 inline constexpr TqdResult qdErrNameNotUnique = 10009;      // 0x2719 Name not unique in this context.
 inline constexpr TqdResult qdErrInvalidDir = 10018;         // 0x2722 Invalid directory.
 inline constexpr TqdResult qdErrInvalidIndexName = 10022;   // 0x2726 Invalid index/tag name.
+inline constexpr TqdResult qdErrInvalidIndexDesc = 10023;   // 0x2727 Invalid index descriptor.
 inline constexpr TqdResult qdErrIndexExists = 10027;        // 0x272B Index already exists.
 inline constexpr TqdResult qdErrInvalidTableName = 10039;   // 0x2737 Invalid table name.
 inline constexpr TqdResult qdErrTableBusy = 10243;          // 0x2803 Table is busy.

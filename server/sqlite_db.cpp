@@ -1,22 +1,18 @@
 #include "server/sqlite_db.h"
 
+#include "server/server_results.h"
+
 namespace qd {
-namespace {
-
-constexpr TqdResult kDirectoryBusy = 10244;
-
-}  // namespace
-
 TqdResult ResultForSqliteError(int sqliteCode) {
   switch (sqliteCode & 0xFF) {
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return kDirectoryBusy;
+    case SQLITE_LOCKED: return qdErrDirBusy;
     case SQLITE_FULL:
     case SQLITE_IOERR:
     case SQLITE_READONLY: return qdErrServerWrite;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB: return qdErrServerRead;
-    case SQLITE_CONSTRAINT: return 9729;  // a second row with the key of a unique index
+    case SQLITE_CONSTRAINT: return qdErrKeyViolation;  // a second row with the key of a unique index
     case SQLITE_CANTOPEN:
     case SQLITE_PERM: return qdErrServerFileOpen;
     default: return qdErrServerUnexpected;
