@@ -1,7 +1,9 @@
 #include "comms/QDLLProt.h"
 
+#include <cerrno>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 #include "base/QDLLExcp.h"
 #include "base/string_ids.h"
@@ -64,8 +66,29 @@ void TqdBaseCommsProtocol::Start() {
 }
 
 intptr_t TqdBaseCommsProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t) {
-  if (msg == WM_TIMER && wParam == kKeepAliveTimerId) KeepAliveCheck();
+  if (msg != WM_TIMER) return 0;
+  if (wParam == kKeepAliveTimerId) KeepAliveCheck();
+  // The keep-alive tick also ends a pause whose own timer could not be
+  // made (a timer needs a descriptor too).
+  if (wParam == kAcceptBackOffTimerId || wParam == kKeepAliveTimerId) {
+    window_->KillTimer(kAcceptBackOffTimerId);
+    if (backedOffListenFd_ >= 0) window_->AsyncSelect(std::exchange(backedOffListenFd_, -1), FD_ACCEPT);
+  }
   return 0;
+}
+
+void TqdBaseCommsProtocol::BackOffAccepting(int listenFd, int err) {
+  if (err != EMFILE && err != ENFILE && err != ENOBUFS && err != ENOMEM) return;
+  window_->CancelSelect(listenFd);
+  backedOffListenFd_ = listenFd;
+  window_->SetTimer(kAcceptBackOffTimerId, kAcceptBackOffMs);
+}
+
+void TqdBaseCommsProtocol::SetReceivePaused(TqdConnectionHandle handle, bool paused) {
+  TqdConnection* connection = FindConnection(handle);
+  if (connection == nullptr || connection->ReceivePaused == paused) return;
+  connection->ReceivePaused = paused;
+  ReceivePausedChanged(*connection);
 }
 
 void TqdBaseCommsProtocol::Breathe(int32_t waitMs) {

@@ -37,6 +37,14 @@ inline constexpr uint8_t kCallingMode = 0;
 inline constexpr uint8_t kListeningMode = 1;
 // The window timer that drives the keep-alive checks.
 inline constexpr uint32_t kKeepAliveTimerId = 1;
+// The window timer that ends a pause in accepting connections.
+inline constexpr uint32_t kAcceptBackOffTimerId = 2;
+// How long a listening transport that ran out of descriptors leaves its
+// listening socket alone before it tries to accept again.
+inline constexpr uint32_t kAcceptBackOffMs = 100;
+// Posted to a transport's window to deliver what a connection had received
+// before its receiving was paused (first parameter: the handle).
+inline constexpr uint32_t kResumeReceiveMessage = 0x8000 + 0x51;
 
 class TqdBaseCommsProtocol;
 
@@ -56,6 +64,8 @@ class TqdConnection : public TqdSelfListItem {
   TqdTimer InactivityDeadline;  // a new connection's deadline counts as expired
   bool KeepAliveRequested = false;
   uint32_t KeepAlivesReceived = 0;  // for diagnostics
+  // While set nothing more is read from the peer (see SetReceivePaused).
+  bool ReceivePaused = false;
   // The connection's own key (a server's clients each have one); without it
   // the transport's key is used.
   std::unique_ptr<TqdScrambleKey> OwnKey;
@@ -131,6 +141,15 @@ class TqdBaseCommsProtocol {
   // Listening mode: the key of one client.
   void SetConnectionScramblingSeed(TqdConnectionHandle handle, int32_t seed);
 
+  // Listening mode: stops reading a connection, so that a client that
+  // sends faster than it is served waits in its own socket (its sends block)
+  // instead of in the server's memory; parts already received but not yet
+  // handed on stay where they are until receiving resumes.
+  void SetReceivePaused(TqdConnectionHandle handle, bool paused);
+  // Bytes of parts a connection's socket has not taken yet, and of all.
+  virtual size_t UnsentBytes(TqdConnectionHandle) { return 0; }
+  size_t UnsentBytesTotal() const { return unsentTotal_; }
+
   void RestartKeepAliveTimer();
   // One keep-alive check over every connection (the WM_TIMER work).
   void KeepAliveCheck();
@@ -166,6 +185,13 @@ class TqdBaseCommsProtocol {
   bool HandleReceivedMessage(TqdConnectionHandle handle, uint8_t* part, size_t size);
   // The key for a connection (nullptr: the transport's key).
   const TqdScrambleKey& KeyFor(const TqdConnection* connection) const;
+  // Applies a change of `connection.ReceivePaused` to its socket.
+  virtual void ReceivePausedChanged(TqdConnection&) {}
+  // Called after an accept failed with `err`: when the process is out of
+  // descriptors (or memory) the listening socket stays readable, and
+  // watching it would spin; it is left alone for kAcceptBackOffMs (or until
+  // the next keep-alive tick, when not even a timer can be made).
+  void BackOffAccepting(int listenFd, int err);
 
   void SetLocalAddress(std::string address) { localAddress_ = std::move(address); }
 
@@ -173,6 +199,7 @@ class TqdBaseCommsProtocol {
   uint32_t maxMsgSize_ = 4096;
   bool needsPartAck_ = true;
   uint32_t discoveryWait_ = 250;
+  size_t unsentTotal_ = 0;  // kept by the connections' unsent queues
 
  private:
   friend class TqdConnectionUse;
@@ -185,6 +212,7 @@ class TqdBaseCommsProtocol {
   TqdList connections_;  // owns the connections
   TqdList inUse_;        // keeps a hung-up connection alive while a routine uses it
   bool started_ = false;
+  int backedOffListenFd_ = -1;
 };
 
 // Keeps a connection object alive while a transport routine works on it,

@@ -28,11 +28,13 @@ constexpr int32_t kBreatheSliceMs = 50;
 
 }  // namespace
 
-TqdWinsockConnection::TqdWinsockConnection(TqdBaseCommsProtocol& owner, int fd, std::string_view remoteName)
+TqdWinsockConnection::TqdWinsockConnection(TqdBaseCommsProtocol& owner, int fd, std::string_view remoteName,
+                                           size_t* unsentTotal)
     : TqdConnection(owner, remoteName),
       Fd(fd),
       Framer(kWinsockMaxMsgSize, kReceiveCapacity),
-      SendBuffer(kWinsockMaxMsgSize) {}
+      SendBuffer(kWinsockMaxMsgSize),
+      Unsent(unsentTotal) {}
 
 TqdWinsockConnection::~TqdWinsockConnection() { Close(); }
 
@@ -55,7 +57,7 @@ TqdWinsockProtocol::~TqdWinsockProtocol() {
 
 void TqdWinsockProtocol::Startup() {
   if (mode_ != kListeningMode || listenFd_ >= 0) return;
-  int fd = OpenBoundSocket(Window(), SOCK_STREAM, Endpoints.StreamPort, FD_ACCEPT);
+  int fd = OpenBoundSocket(Window(), SOCK_STREAM, Endpoints.BindAddress, Endpoints.StreamPort, FD_ACCEPT);
   listenFd_ = fd;
   boundStreamPort_ = LocalPort(fd);
 }
@@ -91,7 +93,7 @@ TqdConnectionHandle TqdWinsockProtocol::Call(std::string_view address) {
     // Each part goes out in one send, so holding small segments back
     // (Nagle) could only delay a part; it is switched off.
     SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
-    auto* connection = new TqdWinsockConnection(*this, fd, address);
+    auto* connection = new TqdWinsockConnection(*this, fd, address, &unsentTotal_);
     connectFd_ = -1;
     AddConnection(connection);
     if (int err = Window().AsyncSelect(fd, FD_READ | FD_WRITE | FD_CLOSE); err != 0) {
@@ -111,10 +113,13 @@ void TqdWinsockProtocol::Accept() {
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) {
+      BackOffAccepting(listenFd_, errno);
+      return;
+    }
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    auto* connection = new TqdWinsockConnection(*this, fd, AddressText(peer.sin_addr));
+    auto* connection = new TqdWinsockConnection(*this, fd, AddressText(peer.sin_addr), &unsentTotal_);
     AddConnection(connection);
     if (Window().AsyncSelect(fd, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
       RemoveConnection(connection->Handle());
@@ -125,9 +130,9 @@ void TqdWinsockProtocol::Accept() {
 }
 
 bool TqdWinsockProtocol::Flush(TqdWinsockConnection* c) {
-  while (c->Fd >= 0 && c->UnsentOffset < c->Unsent.size()) {
-    ssize_t n = send(c->Fd, c->Unsent.data() + c->UnsentOffset, c->Unsent.size() - c->UnsentOffset,
-                     MSG_NOSIGNAL | MSG_DONTWAIT);
+  while (c->Fd >= 0 && !c->Unsent.Empty()) {
+    std::span<const uint8_t> next = c->Unsent.Front();
+    ssize_t n = send(c->Fd, next.data(), next.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       Window().ReenableWrite(c->Fd);
       return true;
@@ -136,11 +141,14 @@ bool TqdWinsockProtocol::Flush(TqdWinsockConnection* c) {
       HangUp(c->Handle());
       return false;
     }
-    c->UnsentOffset += static_cast<size_t>(n);
+    c->Unsent.Consume(static_cast<size_t>(n));
   }
-  c->Unsent.clear();
-  c->UnsentOffset = 0;
   return c->Fd >= 0;
+}
+
+size_t TqdWinsockProtocol::UnsentBytes(TqdConnectionHandle handle) {
+  auto* c = static_cast<TqdWinsockConnection*>(FindConnection(handle));
+  return c == nullptr ? 0 : c->Unsent.Bytes();
 }
 
 void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data, size_t size) {
@@ -151,18 +159,21 @@ void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data
   if (size > 0) std::memcpy(copy, data, size);  // an empty send may come without a buffer
   KeyFor(c).ScramblePart(copy, size);
   size_t sent = 0;
-  if (c->Unsent.empty()) {
+  if (c->Unsent.Empty()) {
     ssize_t n = send(c->Fd, copy, size, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      // A server goes on serving its other clients whatever one of them
+      // does; a client's caller hears of the failure.
       int err = errno;
       HangUp(handle);
-      RaiseWinsock(err);
+      if (mode_ == kCallingMode) RaiseWinsock(err);
+      return;
     }
     sent = n > 0 ? static_cast<size_t>(n) : 0;
     if (sent == size) return;
   }
-  c->Unsent.insert(c->Unsent.end(), copy + sent, copy + size);
-  if (c->Unsent.size() - c->UnsentOffset > kMaxUnsentBytes) {
+  c->Unsent.Push(copy + sent, size - sent);
+  if (c->Unsent.Bytes() > kMaxUnsentBytes) {
     HangUp(handle);  // the peer has stopped reading
     return;
   }
@@ -178,25 +189,41 @@ void TqdWinsockProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data
   } endWait{c->SendWaiting};
   TqdTimer stall;
   StartTimer(stall, SendStallLimitMs);
-  size_t taken = c->UnsentOffset;
-  while (c->Fd >= 0 && !c->Unsent.empty()) {
+  size_t left = c->Unsent.Bytes();
+  while (c->Fd >= 0 && !c->Unsent.Empty()) {
     if (TimerExpired(stall)) {
       HangUp(handle);
       RaiseWinsock(ETIMEDOUT);
     }
     Breathe(std::min(TimerRemaining(stall), kBreatheSliceMs));
-    if (c->UnsentOffset != taken) {
-      taken = c->UnsentOffset;
+    if (c->Unsent.Bytes() < left) {
+      left = c->Unsent.Bytes();
       StartTimer(stall, SendStallLimitMs);
     }
   }
   if (c->Fd < 0) RaiseWinsock(ECONNRESET);
 }
 
+bool TqdWinsockProtocol::DeliverBuffered(TqdWinsockConnection* c) {
+  TqdConnectionHandle handle = c->Handle();
+  while (c->Fd >= 0 && !c->ReceivePaused) {
+    TqdStreamFramer::Item item = c->Framer.Next();
+    if (item.kind == TqdStreamFramer::Kind::None) break;
+    if (item.kind == TqdStreamFramer::Kind::Broken) {
+      HangUp(handle);  // a part that cannot be framed: the stream is lost
+      return false;
+    }
+    HandleReceivedMessage(handle, item.data, item.size);
+  }
+  return c->Fd >= 0;
+}
+
 void TqdWinsockProtocol::ReadStream(TqdWinsockConnection* c) {
   TqdConnectionUse use(*this, c);
   TqdConnectionHandle handle = c->Handle();
-  for (int i = 0; i < kReadsPerEvent && c->Fd >= 0; ++i) {
+  // What was received earlier goes first; a paused connection keeps the
+  // rest in its buffer and in its socket.
+  for (int i = 0; DeliverBuffered(c) && !c->ReceivePaused && i < kReadsPerEvent; ++i) {
     uint8_t* space = c->Framer.Space();
     size_t room = c->Framer.SpaceSize();
     ssize_t n = recv(c->Fd, space, room, MSG_DONTWAIT);
@@ -206,18 +233,25 @@ void TqdWinsockProtocol::ReadStream(TqdWinsockConnection* c) {
       return;
     }
     c->Framer.Filled(static_cast<size_t>(n));
-    for (;;) {
-      TqdStreamFramer::Item item = c->Framer.Next();
-      if (item.kind == TqdStreamFramer::Kind::None) break;
-      if (item.kind == TqdStreamFramer::Kind::Broken) {
-        HangUp(handle);  // a part that cannot be framed: the stream is lost
-        return;
-      }
-      HandleReceivedMessage(handle, item.data, item.size);
-      if (c->Fd < 0) return;
+    if (static_cast<size_t>(n) < room) {  // drained
+      DeliverBuffered(c);
+      return;
     }
-    if (static_cast<size_t>(n) < room) return;  // drained
   }
+}
+
+void TqdWinsockProtocol::ReceivePausedChanged(TqdConnection& connection) {
+  auto& c = static_cast<TqdWinsockConnection&>(connection);
+  if (c.Fd < 0) return;
+  // While paused the socket is watched for its closing and for room to
+  // send, not for data, so that waiting data does not wake us for nothing.
+  uint16_t events = FD_WRITE | FD_CLOSE | (c.ReceivePaused ? 0 : FD_READ);
+  if (Window().AsyncSelect(c.Fd, events) != 0) {
+    HangUp(c.Handle());
+    return;
+  }
+  // Parts already in the buffer are not announced by the socket again.
+  if (!c.ReceivePaused) Window().Post(kResumeReceiveMessage, c.Handle(), 0);
 }
 
 void TqdWinsockProtocol::SocketEvent(int fd, uint16_t event, uint16_t error) {
@@ -254,6 +288,11 @@ void TqdWinsockProtocol::SocketEvent(int fd, uint16_t event, uint16_t error) {
 }
 
 intptr_t TqdWinsockProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (msg == kResumeReceiveMessage) {
+    auto* c = static_cast<TqdWinsockConnection*>(FindConnection(static_cast<TqdConnectionHandle>(wParam)));
+    if (c != nullptr && !c->ReceivePaused) ReadStream(c);
+    return 0;
+  }
   if (msg != kSocketEventMessage) return TqdBaseCommsProtocol::WindowProc(msg, wParam, lParam);
   SocketEvent(static_cast<int>(wParam), SelectEvent(lParam), SelectError(lParam));
   return 0;
@@ -266,6 +305,16 @@ TqdTCPIPProtocol::TqdTCPIPProtocol(std::string_view name, uint8_t mode) : TqdWin
   if (gethostname(host, sizeof host - 1) == 0) local = ResolveIPv4(host);
   if (!local) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockNoLocalAddress);
   SetLocalAddress(AddressText(*local));
+}
+
+void TqdTCPIPProtocol::Startup() {
+  // A server confined to one address tells discovering clients that one.
+  if (mode_ == kListeningMode && !Endpoints.BindAddress.empty()) {
+    std::optional<in_addr> bound = ResolveIPv4(Endpoints.BindAddress);
+    if (!bound) RaiseWinsock(EADDRNOTAVAIL);
+    SetLocalAddress(AddressText(*bound));
+  }
+  TqdWinsockProtocol::Startup();
 }
 
 }  // namespace qd

@@ -12,8 +12,10 @@
 // connections fire OnConnectionAdded; StartDatagramListen opens the server
 // discovery socket, and a discovery request (datagram 6) is answered with
 // datagram 7 carrying LocalName() and LocalAddress() before OnDatagram
-// fires. A listening transport never blocks in a send: what the socket does
-// not take is queued and sent as the socket drains.
+// fires. A listening transport never blocks in a send and never raises from
+// one: what the socket does not take is queued and sent as the socket
+// drains, and a connection whose send fails is hung up. Endpoints.BindAddress
+// limits the listening and discovery sockets to one local address.
 // Thread rules: as every transport (QDLLProt.h).
 #pragma once
 
@@ -25,6 +27,7 @@
 
 #include "comms/QDLLProt.h"
 #include "comms/stream_framer.h"
+#include "comms/unsent_queue.h"
 
 namespace qd {
 
@@ -45,19 +48,20 @@ struct TqdWinsockEndpoints {
   uint16_t ServerDiscoveryPort = kServerDiscoveryPort;
   uint16_t ClientDiscoveryPort = kClientDiscoveryPort;
   std::string BroadcastAddress = kBroadcastAddress;
+  // Listening mode: the local IPv4 address to listen on; empty for all.
+  std::string BindAddress;
 };
 
 class TqdWinsockConnection : public TqdConnection {
  public:
-  TqdWinsockConnection(TqdBaseCommsProtocol& owner, int fd, std::string_view remoteName);
+  TqdWinsockConnection(TqdBaseCommsProtocol& owner, int fd, std::string_view remoteName, size_t* unsentTotal);
   ~TqdWinsockConnection() override;
   void Close() override;  // shuts the socket down both ways and closes it
 
   int Fd = -1;
   TqdStreamFramer Framer;
   std::vector<uint8_t> SendBuffer;
-  std::vector<uint8_t> Unsent;  // scrambled bytes the socket has not taken yet
-  size_t UnsentOffset = 0;
+  TqdUnsentQueue Unsent;     // scrambled bytes the socket has not taken yet
   bool SendWaiting = false;  // a send of this connection is breathing
 };
 
@@ -72,6 +76,7 @@ class TqdWinsockProtocol : public TqdBaseCommsProtocol {
   void StartDatagramListen() override;
   void SendDatagram(std::string_view address, const uint8_t* data, size_t size) override;
   void StopDatagramListen() override;
+  size_t UnsentBytes(TqdConnectionHandle handle) override;
 
   // Set before Startup / Call / StartDatagramListen.
   TqdWinsockEndpoints Endpoints;
@@ -85,10 +90,14 @@ class TqdWinsockProtocol : public TqdBaseCommsProtocol {
  protected:
   TqdWinsockProtocol(std::string_view name, uint8_t mode);
   intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+  void ReceivePausedChanged(TqdConnection& connection) override;
 
  private:
   void Accept();
   void ReadStream(TqdWinsockConnection* connection);
+  // Hands on the complete parts already received; false when the
+  // connection broke or went meanwhile.
+  bool DeliverBuffered(TqdWinsockConnection* connection);
   void ReadDatagrams();
   // Sends what the socket takes; false after a send error (connection hung up).
   bool Flush(TqdWinsockConnection* connection);
@@ -109,6 +118,7 @@ class TqdTCPIPProtocol : public TqdWinsockProtocol {
   // cannot be found. In calling mode the endpoints come from the client
   // configuration (defaults unless overridden there).
   TqdTCPIPProtocol(std::string_view name, uint8_t mode);
+  void Startup() override;
 };
 
 // A dotted IPv4 address or a host name; nullopt when it does not resolve.

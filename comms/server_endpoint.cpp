@@ -3,25 +3,67 @@
 #include <algorithm>
 #include <cstring>
 
+#include "comms/reply_memory_cap.h"
 #include "comms/scramble.h"
 
 namespace qd {
+namespace {
+
+constexpr uint32_t kAssemblyTimerId = 1;
+constexpr uint32_t kAssemblyCheckMs = 1000;
+
+}  // namespace
 
 TqdServerEndpoint::TqdServerEndpoint(TqdBaseCommsProtocol& transport)
     : transport_(transport), partBuffer_(transport.MaxMsgSize()) {
   transport_.Events.OnMessage = [this](TqdBaseCommsProtocol&, TqdConnectionHandle c, size_t size, uint8_t* part) {
     return OnMessage(c, size, part);
   };
-  transport_.Events.OnConnectionLost = [this](TqdBaseCommsProtocol&, TqdConnectionHandle c) {
-    queue_.DropConnection(c);
-    outgoing_.erase(c);
-    if (OnConnectionLost) OnConnectionLost(*this, c);
-  };
+  transport_.Events.OnConnectionLost = [this](TqdBaseCommsProtocol&, TqdConnectionHandle c) { OnTransportLost(c); };
+  timerWindow_ = std::make_unique<TqdNotifyWindow>([this](uint32_t msg, uintptr_t wParam, intptr_t) -> intptr_t {
+    if (msg == WM_TIMER && wParam == kAssemblyTimerId) CheckAssemblyDeadlines();
+    return 0;
+  });
+  timerWindow_->SetTimer(kAssemblyTimerId, kAssemblyCheckMs);
 }
 
 TqdServerEndpoint::~TqdServerEndpoint() {
   transport_.Events.OnMessage = nullptr;
   transport_.Events.OnConnectionLost = nullptr;
+  timerWindow_->KillTimer(kAssemblyTimerId);
+}
+
+TqdServerEndpoint::Link* TqdServerEndpoint::LinkOf(TqdConnectionHandle connection) {
+  auto it = links_.find(connection);
+  if (it != links_.end()) return &it->second;
+  if (transport_.FindConnection(connection) == nullptr) return nullptr;
+  Link& link = links_[connection];
+  link.PartsAllowed = !PartsNeedPermission;
+  return &link;
+}
+
+void TqdServerEndpoint::OnTransportLost(TqdConnectionHandle connection) {
+  auto it = links_.find(connection);
+  if (it != links_.end()) {
+    DropPartial(it->second);
+    outgoingTotal_ -= it->second.OutgoingBytes;
+    links_.erase(it);
+  }
+  if (OnConnectionLost) OnConnectionLost(*this, connection);
+}
+
+void TqdServerEndpoint::AllowRequestsInParts(TqdConnectionHandle connection, bool allowed) {
+  if (Link* link = LinkOf(connection)) link->PartsAllowed = allowed;
+}
+
+void TqdServerEndpoint::DropPartial(Link& link) {
+  if (!link.Partial) return;
+  assemblingTotal_ -= link.Partial->TotalSize;
+  link.Partial.reset();
+}
+
+void TqdServerEndpoint::Deliver(const TqdIncomingRequest& request) {
+  if (OnRequest) OnRequest(*this, request);
 }
 
 bool TqdServerEndpoint::OnMessage(TqdConnectionHandle connection, size_t size, uint8_t* part) {
@@ -34,59 +76,80 @@ bool TqdServerEndpoint::OnMessage(TqdConnectionHandle connection, size_t size, u
       transport_.HangUp(connection);
     return true;
   }
+  Link* link = LinkOf(connection);
+  if (link == nullptr) return true;
   if (header.MsgID == msgPartAck) {
-    auto it = outgoing_.find(connection);
-    if (it != outgoing_.end() && !it->second.empty()) Pump(connection);
+    if (!link->Replies.empty()) Pump(connection);
     return true;
   }
   const uint8_t* data = part + kMsgHeaderSize;
   uint32_t dataSize = header.MsgLen - kMsgHeaderSize;
   if (header.FirstPart == 1 && header.LastPart == 1) {
-    // A one-part request needs no putting together.
-    TqdIncomingRequest request{connection, header.MsgID, header.ClientID, header.DataKind == kDataKindStream,
-                               std::vector<uint8_t>(data, data + dataSize)};
-    if (OnRequest) OnRequest(*this, request);
+    // A one-part request needs no putting together; a request begun and
+    // not finished was given up by the client.
+    DropPartial(*link);
+    Deliver({connection, header.MsgID, header.ClientID, header.DataKind == kDataKindStream,
+             std::vector<uint8_t>(data, data + std::min(dataSize, header.TotalSize))});
     return true;
   }
+  std::optional<TqdIncomingRequest> request = Assemble(connection, *link, header, data, dataSize);
+  if (request) Deliver(*request);
+  return true;
+}
+
+std::optional<TqdIncomingRequest> TqdServerEndpoint::Assemble(TqdConnectionHandle connection, Link& link,
+                                                              const TqdMsgHeader& header, const uint8_t* data,
+                                                              uint32_t size) {
   if (header.FirstPart == 1) {
-    if (header.TotalSize > MaxRequestSize) {
+    DropPartial(link);
+    // Checked before anything is kept: a client may not make the server
+    // hold more than its own request, nor all clients more than the cap.
+    if (!link.PartsAllowed || header.TotalSize > MaxRequestSize ||
+        assemblingTotal_ + header.TotalSize > MaxAssemblingBytes) {
       transport_.HangUp(connection);
-      return true;
+      return std::nullopt;
     }
-    queue_.DropUnfinished(connection);
+    Assembly& a = link.Partial.emplace();
+    a.MsgID = header.MsgID;
+    a.IsStream = header.DataKind == kDataKindStream;
+    a.TotalSize = header.TotalSize;
+    StartTimer(a.Deadline, static_cast<int32_t>(std::min<uint32_t>(AssemblyDeadlineMs, kTimerMaxMs)));
+    assemblingTotal_ += a.TotalSize;
+  } else if (!link.Partial || link.Partial->MsgID != header.MsgID) {
+    return std::nullopt;  // a continuation of nothing we have: dropped
   }
-  TqdPartStatus status =
-      header.FirstPart == 1
-          ? queue_.AddFirstPart(header.MsgID, connection, header.DataKind, data, dataSize, header.TotalSize, 0)
-          : queue_.AddNextPart(header.MsgID, connection, data, dataSize);
-  if (status == TqdPartStatus::psOverflow) {
-    transport_.HangUp(connection);
-    return true;
-  }
+  Assembly& a = *link.Partial;
+  a.Data.insert(a.Data.end(), data, data + std::min<size_t>(size, a.TotalSize - a.Data.size()));
   if (header.LastPart == 0) {
     if (transport_.NeedsPartAck()) {
       uint8_t ack[kMsgHeaderSize];
       EncodeMsgHeader(PartAckHeader(header.ClientID), ack);
       transport_.SendMsg(connection, ack, sizeof ack);
     }
-    return true;
+    return std::nullopt;
   }
-  while (!queue_.IsEmpty()) {
-    TqdReceivedMessage* message = queue_.Peek();
-    if (message == nullptr) {
-      queue_.RemoveHead();
-      continue;
-    }
-    TqdIncomingRequest request{message->Connection, message->MsgID, header.ClientID, message->IsStream,
-                               std::move(message->Data)};
-    queue_.RemoveHead();
-    if (OnRequest) OnRequest(*this, request);
+  if (a.Data.size() != a.TotalSize) {
+    // The last part came and the request is short: the client does not
+    // keep to the protocol.
+    transport_.HangUp(connection);
+    return std::nullopt;
   }
-  return true;
+  TqdIncomingRequest request{connection, a.MsgID, header.ClientID, a.IsStream, std::move(a.Data)};
+  DropPartial(link);
+  return request;
+}
+
+void TqdServerEndpoint::CheckAssemblyDeadlines() {
+  std::vector<TqdConnectionHandle> overdue;
+  for (auto& [connection, link] : links_)
+    if (link.Partial && TimerExpired(link.Partial->Deadline)) overdue.push_back(connection);
+  for (TqdConnectionHandle connection : overdue) transport_.HangUp(connection);
 }
 
 void TqdServerEndpoint::Reply(TqdConnectionHandle connection, TqdMsgID msgId, uint16_t resultCode,
                               uint8_t dataKind, std::span<const uint8_t> data, uint32_t clientId) {
+  Link* link = LinkOf(connection);
+  if (link == nullptr) return;  // gone: nobody to answer
   Outgoing out;
   out.Header.MsgID = msgId;
   out.Header.TotalSize = static_cast<uint32_t>(data.size());
@@ -94,27 +157,29 @@ void TqdServerEndpoint::Reply(TqdConnectionHandle connection, TqdMsgID msgId, ui
   out.Header.ResultCode = resultCode;
   out.Header.DataKind = dataKind;
   out.Data.assign(data.begin(), data.end());
-  auto& queue = outgoing_[connection];
-  queue.push_back(std::move(out));
-  if (queue.size() == 1) Pump(connection);
+  link->OutgoingBytes += out.Data.size();
+  outgoingTotal_ += out.Data.size();
+  link->Replies.push_back(std::move(out));
+  if (link->Replies.size() == 1) Pump(connection);
+  if (MemoryCap != nullptr) MemoryCap->Enforce();
 }
 
 void TqdServerEndpoint::Pump(TqdConnectionHandle connection) {
   // Without acknowledgements every part goes at once; with them one part
   // per acknowledgement, and the next reply starts when one is finished.
   for (;;) {
-    auto it = outgoing_.find(connection);
-    if (it == outgoing_.end() || it->second.empty()) return;
-    bool finished = SendNextPart(connection);
-    it = outgoing_.find(connection);  // a send may have lost the connection
-    if (it == outgoing_.end()) return;
-    if (finished) it->second.pop_front();
+    auto it = links_.find(connection);
+    if (it == links_.end() || it->second.Replies.empty()) return;
+    bool finished = SendNextPart(connection, it->second);
+    it = links_.find(connection);  // a send may have lost the connection
+    if (it == links_.end()) return;
+    if (finished) it->second.Replies.pop_front();
     if (!finished && transport_.NeedsPartAck()) return;
   }
 }
 
-bool TqdServerEndpoint::SendNextPart(TqdConnectionHandle connection) {
-  Outgoing& out = outgoing_[connection].front();
+bool TqdServerEndpoint::SendNextPart(TqdConnectionHandle connection, Link& link) {
+  Outgoing& out = link.Replies.front();
   uint32_t capacity = transport_.MaxMsgSize() - kMsgHeaderSize;
   uint32_t remaining = static_cast<uint32_t>(out.Data.size()) - out.Offset;
   uint32_t part = std::min(remaining, capacity);
@@ -124,9 +189,31 @@ bool TqdServerEndpoint::SendNextPart(TqdConnectionHandle connection) {
   EncodeMsgHeader(out.Header, partBuffer_.data());
   if (part > 0) std::memcpy(partBuffer_.data() + kMsgHeaderSize, out.Data.data() + out.Offset, part);
   out.Offset += part;
+  link.OutgoingBytes -= part;
+  outgoingTotal_ -= part;
   bool last = out.Header.LastPart == 1;
   transport_.SendMsg(connection, partBuffer_.data(), kMsgHeaderSize + part);
   return last;
+}
+
+size_t TqdServerEndpoint::HeldBytes(TqdConnectionHandle connection) {
+  auto it = links_.find(connection);
+  return (it == links_.end() ? 0 : it->second.OutgoingBytes) + transport_.UnsentBytes(connection);
+}
+
+TqdConnectionHandle TqdServerEndpoint::LargestHolder(size_t& bytes) {
+  TqdConnectionHandle largest = 0;
+  bytes = 0;
+  for (int i = 0; i < transport_.ConnectionCount(); ++i) {
+    TqdConnection* connection = transport_.ConnectionAt(i);
+    if (connection == nullptr) continue;
+    size_t held = HeldBytes(connection->Handle());
+    if (held > bytes) {
+      bytes = held;
+      largest = connection->Handle();
+    }
+  }
+  return largest;
 }
 
 void TqdServerEndpoint::ReplyToUnreadableLogin(TqdConnectionHandle connection,

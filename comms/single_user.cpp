@@ -22,8 +22,6 @@ namespace {
 
 // Packets read per FD_READ before other messages get their turn.
 constexpr int kPacketsPerRead = 64;
-// How long a send waits for a peer that does not read before giving up.
-constexpr int kSendWaitMs = 2000;
 
 bool MakeAddress(const std::string& path, sockaddr_un& address) {
   std::memset(&address, 0, sizeof address);
@@ -71,8 +69,12 @@ std::string SingleUserSocketPath() {
   return "/tmp/quilldrive-" + std::to_string(getuid()) + "/single-user";
 }
 
-TqdSingleUserConnection::TqdSingleUserConnection(TqdBaseCommsProtocol& owner, int fd)
-    : TqdConnection(owner, ""), Fd(fd), SendBuffer(kSingleUserPacketSize), ReceiveBuffer(kSingleUserPacketSize) {}
+TqdSingleUserConnection::TqdSingleUserConnection(TqdBaseCommsProtocol& owner, int fd, size_t* unsentTotal)
+    : TqdConnection(owner, ""),
+      Fd(fd),
+      SendBuffer(kSingleUserPacketSize),
+      ReceiveBuffer(kSingleUserPacketSize),
+      Unsent(unsentTotal) {}
 
 TqdSingleUserConnection::~TqdSingleUserConnection() { Close(); }
 
@@ -156,9 +158,9 @@ TqdConnectionHandle TqdSingleUserProtocol::Call(std::string_view) {
     close(fd);
     return 0;
   }
-  auto* connection = new TqdSingleUserConnection(*this, fd);
+  auto* connection = new TqdSingleUserConnection(*this, fd, &unsentTotal_);
   AddConnection(connection);
-  if (Window().AsyncSelect(fd, FD_READ | FD_CLOSE) != 0) {
+  if (Window().AsyncSelect(fd, SelectedEvents(*connection)) != 0) {
     RemoveConnection(connection->Handle());
     return 0;
   }
@@ -168,13 +170,18 @@ TqdConnectionHandle TqdSingleUserProtocol::Call(std::string_view) {
 void TqdSingleUserProtocol::Accept() {
   for (;;) {
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return;  // EAGAIN: all taken; other errors: the next FD_ACCEPT tries again
-    auto* connection = new TqdSingleUserConnection(*this, fd);
+    if (fd < 0) {
+      // EAGAIN: all taken; out of descriptors: a pause; other errors: the
+      // next FD_ACCEPT tries again.
+      BackOffAccepting(listenFd_, errno);
+      return;
+    }
+    auto* connection = new TqdSingleUserConnection(*this, fd, &unsentTotal_);
     AddConnection(connection);
     uint8_t accepted[4];
     PutUInt32LE(accepted, kSingleUserAccepted);
-    if (!SendPacket(connection, accepted, sizeof accepted) ||
-        Window().AsyncSelect(fd, FD_READ | FD_CLOSE) != 0) {
+    if (!QueuePacket(connection, accepted, sizeof accepted) ||
+        Window().AsyncSelect(fd, SelectedEvents(*connection)) != 0) {
       connection->PeerClosed = true;
       RemoveConnection(connection->Handle());
       continue;
@@ -183,8 +190,53 @@ void TqdSingleUserProtocol::Accept() {
   }
 }
 
+uint16_t TqdSingleUserProtocol::SelectedEvents(const TqdSingleUserConnection& connection) const {
+  uint16_t events = FD_CLOSE;
+  if (!connection.ReceivePaused) events |= FD_READ;
+  if (mode_ == kListeningMode) events |= FD_WRITE;  // room for what is queued
+  return events;
+}
+
+size_t TqdSingleUserProtocol::UnsentBytes(TqdConnectionHandle handle) {
+  auto* connection = static_cast<TqdSingleUserConnection*>(FindConnection(handle));
+  return connection == nullptr ? 0 : connection->Unsent.Bytes();
+}
+
+bool TqdSingleUserProtocol::QueuePacket(TqdSingleUserConnection* connection, const uint8_t* data, size_t size) {
+  if (connection->Unsent.Empty()) {
+    if (send(connection->Fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(size)) return true;
+    if (errno != EAGAIN && errno != EINTR) return false;
+  }
+  connection->Unsent.Push(data, size);
+  Window().ReenableWrite(connection->Fd);
+  return connection->Unsent.Bytes() <= kSingleUserMaxUnsentBytes;  // beyond: the peer stopped reading
+}
+
+bool TqdSingleUserProtocol::Flush(TqdSingleUserConnection* connection) {
+  while (connection->Fd >= 0 && !connection->Unsent.Empty()) {
+    std::span<const uint8_t> packet = connection->Unsent.Front();
+    if (send(connection->Fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0) {
+      if (errno != EAGAIN && errno != EINTR) return false;
+      Window().ReenableWrite(connection->Fd);
+      return true;
+    }
+    connection->Unsent.Consume(packet.size());  // a packet goes whole or not at all
+  }
+  return true;
+}
+
+void TqdSingleUserProtocol::ReceivePausedChanged(TqdConnection& c) {
+  auto& connection = static_cast<TqdSingleUserConnection&>(c);
+  if (connection.Fd < 0) return;
+  // Packets not read stay in the socket, which announces them again.
+  if (Window().AsyncSelect(connection.Fd, SelectedEvents(connection)) != 0) {
+    connection.PeerClosed = true;
+    HangUp(connection.Handle());
+  }
+}
+
 bool TqdSingleUserProtocol::SendPacket(TqdSingleUserConnection* connection, const uint8_t* data, size_t size) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendWaitMs);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSingleUserSendWaitMs);
   for (;;) {
     if (send(connection->Fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(size)) return true;
     if (errno != EAGAIN && errno != EINTR) return false;
@@ -201,7 +253,9 @@ void TqdSingleUserProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* d
   PutUInt32LE(packet, kSingleUserData);
   if (size > 0) std::memcpy(packet + 4, data, size);
   KeyFor(connection).ScramblePart(packet + 4, size);
-  if (!SendPacket(connection, packet, 4 + size)) {
+  bool sent = mode_ == kListeningMode ? QueuePacket(connection, packet, 4 + size)
+                                      : SendPacket(connection, packet, 4 + size);
+  if (!sent) {
     // The peer is gone or has stopped reading: nothing more can be said.
     connection->PeerClosed = true;
     HangUp(handle);
@@ -211,7 +265,7 @@ void TqdSingleUserProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* d
 void TqdSingleUserProtocol::Read(TqdSingleUserConnection* connection) {
   TqdConnectionUse use(*this, connection);
   TqdConnectionHandle handle = connection->Handle();
-  for (int i = 0; i < kPacketsPerRead && connection->Fd >= 0; ++i) {
+  for (int i = 0; i < kPacketsPerRead && connection->Fd >= 0 && !connection->ReceivePaused; ++i) {
     uint8_t* packet = connection->ReceiveBuffer.data();
     ssize_t n = recv(connection->Fd, packet, kSingleUserPacketSize, MSG_DONTWAIT | MSG_TRUNC);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
@@ -243,8 +297,16 @@ intptr_t TqdSingleUserProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intpt
   TqdSingleUserConnection* connection = ConnectionOfFd<TqdSingleUserConnection>(fd);
   if (connection == nullptr) return 0;
   TqdConnectionHandle handle = connection->Handle();
+  uint16_t event = SelectEvent(lParam);
+  if (event == FD_WRITE && SelectError(lParam) == 0) {
+    if (!Flush(connection)) {
+      connection->PeerClosed = true;
+      HangUp(handle);
+    }
+    return 0;
+  }
   Read(connection);
-  if (SelectEvent(lParam) != FD_READ || SelectError(lParam) != 0) {
+  if (event != FD_READ || SelectError(lParam) != 0) {
     // Closed or failed: what was still buffered has been read above.
     if (FindConnection(handle) == connection) {
       connection->PeerClosed = true;

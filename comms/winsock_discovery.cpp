@@ -46,9 +46,11 @@ void TqdWinsockProtocol::ReadDatagrams() {
 void TqdWinsockProtocol::StartDatagramListen() {
   if (discoveryFd_ >= 0) return;
   uint16_t port = mode_ == kListeningMode ? Endpoints.ServerDiscoveryPort : Endpoints.ClientDiscoveryPort;
-  // Bound to every local address, so that answers sent to any of them,
-  // loopback included, arrive.
-  int fd = OpenBoundSocket(Window(), SOCK_DGRAM, port, FD_READ);
+  // A client binds to every local address, so that answers sent to any of
+  // them, loopback included, arrive; a server confined to one address
+  // answers only what is sent to that address.
+  const std::string& local = mode_ == kListeningMode ? Endpoints.BindAddress : std::string();
+  int fd = OpenBoundSocket(Window(), SOCK_DGRAM, local, port, FD_READ);
   discoveryFd_ = fd;
   boundDiscoveryPort_ = LocalPort(fd);
 }

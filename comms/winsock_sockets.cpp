@@ -51,13 +51,20 @@ void SetOption(int fd, int level, int option, int value) {
   if (setsockopt(fd, level, option, &value, sizeof value) != 0) RaiseWinsock(errno);
 }
 
-int OpenBoundSocket(TqdNotifyWindow& window, int type, uint16_t port, uint16_t events) {
+int OpenBoundSocket(TqdNotifyWindow& window, int type, const std::string& address, uint16_t port,
+                    uint16_t events) {
+  in_addr local{htonl(INADDR_ANY)};
+  if (!address.empty()) {
+    std::optional<in_addr> given = ResolveIPv4(address);
+    if (!given) RaiseWinsock(EADDRNOTAVAIL);
+    local = *given;
+  }
   int fd = socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
   try {
     SetOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
     if (type == SOCK_DGRAM) SetOption(fd, SOL_SOCKET, SO_BROADCAST, 1);
-    sockaddr_in sa = SocketAddress(in_addr{htonl(INADDR_ANY)}, port);
+    sockaddr_in sa = SocketAddress(local, port);
     if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) RaiseWinsock(errno);
     if (type == SOCK_STREAM && listen(fd, 64) != 0) RaiseWinsock(errno);
     if (int err = window.AsyncSelect(fd, events); err != 0) RaiseWinsock(err);

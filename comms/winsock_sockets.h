@@ -18,11 +18,13 @@ namespace qd {
 // Stops the window watching `fd`, shuts it down both ways and closes it;
 // `fd` becomes -1. Nothing happens for -1.
 void CloseSocket(TqdNotifyWindow& window, int& fd);
-// A non-blocking socket of `type` (SOCK_STREAM or SOCK_DGRAM) bound to every
-// local address at `port` (0: a free one), selected for `events` on
-// `window`. A stream socket also listens; a datagram socket may broadcast.
-// Raises EqdWinsockException, leaving nothing open.
-int OpenBoundSocket(TqdNotifyWindow& window, int type, uint16_t port, uint16_t events);
+// A non-blocking socket of `type` (SOCK_STREAM or SOCK_DGRAM) bound to
+// `address` (empty: every local address) at `port` (0: a free one),
+// selected for `events` on `window`. A stream socket also listens; a
+// datagram socket may broadcast. Raises EqdWinsockException, leaving
+// nothing open.
+int OpenBoundSocket(TqdNotifyWindow& window, int type, const std::string& address, uint16_t port,
+                    uint16_t events);
 // Sets an integer socket option; raises on failure.
 void SetOption(int fd, int level, int option, int value);
 
