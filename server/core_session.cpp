@@ -1,15 +1,10 @@
-// The connection-control and session handlers of the core: attach, login,
-// detach, sessions, the alias list, adding an alias, opening and closing a
-// database.
+// The session handlers of the core: sessions, the alias list, adding an
+// alias, opening and closing a database.
 #include <strings.h>
 
 #include <algorithm>
-#include <random>
 
-#include "base/endian.h"
 #include "comms/QDNetMsg.h"
-#include "comms/keepalive.h"
-#include "comms/scramble.h"
 #include "server/path_guard.h"
 #include "server/server_core.h"
 #include "server/server_results.h"
@@ -18,65 +13,11 @@
 namespace qd {
 namespace {
 
-int32_t RandomNonZeroCode() {
-  static thread_local std::mt19937 generator{std::random_device{}()};
-  std::uniform_int_distribution<int32_t> pick(1, INT32_MAX);
-  int32_t code = pick(generator);
-  return (generator() & 1) ? code : -code;
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
-
-bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 }  // namespace
-
-// Attach (11): a client identifier (kept across attaches of a connection),
-// the version, a fresh scrambling code and the keep-alive settings. The
-// reply itself is never scrambled; the client's key is set behind it.
-void TqdServerCore::OnAttach(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  auto attach = DecodeAttachRequest(request.Data.data(), request.Data.size());
-  if (!attach) {
-    Reply(c, msgAttach, qdErrInvalidParam);
-    return;
-  }
-  if (client.ClientId == 0) client.ClientId = nextClientId_++;
-  client.Attached = true;
-  client.LoggedIn = false;
-  client.UserName = attach->UserName;
-  TqdAttachReply reply;
-  reply.ClientID = client.ClientId;
-  reply.ServerVersion = kServerVersion;
-  reply.ScramblingCode = RandomNonZeroCode();
-  TqdKeepAliveSettings keepAlive = KeepAliveSettings();
-  reply.InactivityInterval = keepAlive.InactivityInterval;
-  reply.KeepAliveInterval = keepAlive.CheckInterval;
-  reply.KeepAliveRetries = keepAlive.Retries;
-  reply.Secure = config_.Secure;
-  uint8_t bytes[kAttachReplySize];
-  EncodeAttachReply(reply, bytes);
-  Reply(c, msgAttach, qdOK, bytes);
-  std::string password;
-  bool known = config_.PasswordOf(client.UserName, password);
-  // An unknown user gets the plain code: the login fails whatever key the
-  // client made.
-  output_.SetScramblingSeed(c, ScramblingSeed(reply.ScramblingCode, config_.Secure && known, password));
-}
-
-// Login (9): it arrived readable, so the client's key is the server's. On a
-// secure server the user must also be one of the configured users.
-void TqdServerCore::OnLogin(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  std::string password;
-  bool ok = client.Attached && request.ClientID == client.ClientId && request.Data.empty() &&
-            !request.IsStream && (!config_.Secure || config_.PasswordOf(client.UserName, password));
-  client.LoggedIn = ok;
-  Reply(c, msgConfirmLogin, ok ? qdOK : qdErrInvalidPassword);
-}
-
-void TqdServerCore::OnDetach(TqdCoreConnection c, Client& client, const TqdServerRequest&) {
-  Reply(c, msgDetach, qdOK);
-  uint32_t id = client.ClientId;
-  client = Client{};
-  client.ClientId = id;
-}
 
 void TqdServerCore::OnOpenSession(TqdCoreConnection c, Client& client, const TqdServerRequest&) {
   if (!client.HasRoomForHandle()) {
@@ -90,12 +31,12 @@ void TqdServerCore::OnOpenSession(TqdCoreConnection c, Client& client, const Tqd
 
 // Session 0 is the one every connection has: closing it is always fine.
 void TqdServerCore::OnCloseSession(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  if (request.Data.size() < 4) {
+  auto id = ReadIdRequest(request.Data);
+  if (!id) {
     Reply(c, msgCloseSession, qdErrInvalidParam);
     return;
   }
-  int32_t id = GetInt32LE(request.Data.data());
-  bool known = id == 0 || client.Sessions.erase(id) > 0;
+  bool known = *id == 0 || client.Sessions.erase(*id) > 0;
   Reply(c, msgCloseSession, known ? qdOK : qdErrInvalidSesHandle);
 }
 
@@ -116,12 +57,13 @@ void TqdServerCore::OnAliasList(TqdCoreConnection c, Client&, const TqdServerReq
 // of them); its directory must lie within DataDir or a configured alias
 // directory.
 void TqdServerCore::OnAddAlias(TqdCoreConnection c, Client&, const TqdServerRequest& request) {
-  if (request.Data.size() < kAddAliasRequestSize) {
+  auto add = ReadAddAliasRequest(request.Data);
+  if (!add) {
     Reply(c, msgAddAlias, qdErrInvalidParam);
     return;
   }
-  std::string name = ShortStringAt(request.Data, 0, kAliasNameCapacity);
-  auto dir = ResolveConfinedDirectory(ShortStringAt(request.Data, 32, kPathCapacity), config_.DataDir, roots_);
+  const std::string& name = add->Name;
+  auto dir = ResolveConfinedDirectory(add->Path, config_.DataDir, roots_);
   if (!IsAliasNameText(name)) {
     Reply(c, msgAddAlias, qdErrInvalidParam);
   } else if (!dir) {
@@ -151,11 +93,12 @@ std::string TqdServerCore::ResolveDatabase(const std::string& path) const {
 }
 
 void TqdServerCore::OnOpenDatabase(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  if (request.Data.size() < kOpenDatabaseRequestSize) {
+  auto path = ReadOpenDatabaseRequest(request.Data);
+  if (!path) {
     Reply(c, msgOpenDatabase, qdErrInvalidParam);
     return;
   }
-  std::string dir = ResolveDatabase(ShortStringAt(request.Data, 0, kPathCapacity));
+  std::string dir = ResolveDatabase(*path);
   if (dir.empty()) {
     Reply(c, msgOpenDatabase, qdErrUnknownDB);
     return;
@@ -170,11 +113,12 @@ void TqdServerCore::OnOpenDatabase(TqdCoreConnection c, Client& client, const Tq
 }
 
 void TqdServerCore::OnCloseDatabase(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  if (request.Data.size() < 4) {
+  auto read = ReadIdRequest(request.Data);
+  if (!read) {
     Reply(c, msgCloseDatabase, qdErrInvalidParam);
     return;
   }
-  int32_t id = GetInt32LE(request.Data.data());
+  int32_t id = *read;
   if (client.Databases.erase(id) == 0) {
     Reply(c, msgCloseDatabase, qdErrInvalidHandle);
     return;

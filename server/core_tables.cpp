@@ -32,10 +32,11 @@ std::unique_ptr<TqdDataDictionary> ReadClientDictionary(TqdBytes bytes) {
 }  // namespace
 
 void TqdServerCore::OnTableList(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir = RequestDirectory(c, client, request, kTableListRequestSize, kDataKindStream);
+  auto list = ReadTableListRequest(request.Data);
+  const std::string* dir =
+      RequestDirectory(c, client, request, list.has_value(), list ? list->DatabaseId : 0, kDataKindStream);
   if (!dir) return;
-  std::string pattern = ShortStringAt(request.Data, 4, 35);
-  Defer(c, msgGetTableList, kDataKindStream, [d = *dir, pattern](TqdStoreCache& stores) {
+  Defer(c, msgGetTableList, kDataKindStream, [d = *dir, pattern = list->Pattern](TqdStoreCache& stores) {
     TqdTableStore& store = stores.For(d);
     TqdJobResult result;
     for (const TqdTableInfo& t : store.ListTables(pattern)) {
@@ -50,11 +51,9 @@ void TqdServerCore::OnTableList(TqdCoreConnection c, Client& client, const TqdSe
 // dictionary and the index chosen (by name when one is given, else by id).
 void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   auto open = ReadOpenTableRequest(request.Data);
-  const std::string* dir = open ? DirectoryOf(client, open->DatabaseId) : nullptr;
-  if (!dir) {
-    Reply(c, msgOpenTable, open ? qdErrUnknownDB : qdErrInvalidParam, {}, kDataKindStream);
-    return;
-  }
+  const std::string* dir =
+      RequestDirectory(c, client, request, open.has_value(), open ? open->DatabaseId : 0, kDataKindStream);
+  if (!dir) return;
   std::string table = TableNameOf(open->Table);
   Defer(
       c, msgOpenTable, kDataKindStream,
@@ -86,15 +85,16 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
 }
 
 void TqdServerCore::OnCloseCursor(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  bool ok = request.Data.size() >= 4 && client.Cursors.erase(GetInt32LE(request.Data.data())) > 0;
-  Reply(c, msgCloseCursor, request.Data.size() < 4 ? qdErrInvalidParam : ok ? qdOK : qdErrInvalidHandle);
+  auto id = ReadIdRequest(request.Data);
+  Reply(c, msgCloseCursor, !id ? qdErrInvalidParam : client.Cursors.erase(*id) > 0 ? qdOK : qdErrInvalidHandle);
 }
 
 void TqdServerCore::OnGetDictionary(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir = RequestDirectory(c, client, request, kTableRequestSize, kDataKindStream);
+  auto get = ReadTableRequest(request.Data);
+  const std::string* dir =
+      RequestDirectory(c, client, request, get.has_value(), get ? get->DatabaseId : 0, kDataKindStream);
   if (!dir) return;
-  std::string table = TableNameOf(ShortStringAt(request.Data, 4, 31));
-  Defer(c, msgGetDictionary, kDataKindStream, [d = *dir, table](TqdStoreCache& stores) {
+  Defer(c, msgGetDictionary, kDataKindStream, [d = *dir, table = TableNameOf(get->Table)](TqdStoreCache& stores) {
     TqdTableStore& store = stores.For(d);
     auto id = store.FindTable(table);
     if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
@@ -105,50 +105,54 @@ void TqdServerCore::OnGetDictionary(TqdCoreConnection c, Client& client, const T
 // Restructure (1300): creates the table from the dictionary that follows
 // the header, in the server's canonical form.
 void TqdServerCore::OnRestructure(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const auto& data = request.Data;
-  if (data.size() < kRestructureHeaderSize || data.size() > kMaxRestructureBytes) {
-    Reply(c, msgRestructureTable, data.size() < kRestructureHeaderSize ? qdErrInvalidParam : qdErrInvalidRecStruct);
+  if (request.Data.size() > kMaxRestructureBytes) {
+    Reply(c, msgRestructureTable, qdErrInvalidRecStruct);
     return;
   }
-  const std::string* dir = DirectoryOf(client, GetInt32LE(data.data()));
-  std::string table = TableNameOf(ShortStringAt(data, 5, 31));
-  bool overwrite = data[4] != 0;
-  if (!dir || table.empty()) {
-    Reply(c, msgRestructureTable, !dir ? qdErrUnknownDB : qdErrInvalidTableName);
+  auto restructure = ReadRestructureRequest(request.Data);
+  const std::string* dir =
+      RequestDirectory(c, client, request, restructure.has_value(), restructure ? restructure->DatabaseId : 0);
+  if (!dir) return;
+  std::string table = TableNameOf(restructure->Table);
+  if (table.empty()) {
+    Reply(c, msgRestructureTable, qdErrInvalidTableName);
     return;
   }
   if (tasks_.TableBusy(*dir, table)) {
     Reply(c, msgRestructureTable, qdErrTableBusy);
     return;
   }
-  std::vector<uint8_t> stream(data.begin() + kRestructureHeaderSize, data.end());
-  Defer(c, msgRestructureTable, 0, [d = *dir, table, overwrite, stream](TqdStoreCache& stores) {
-    auto dict = ReadClientDictionary(stream);
-    stores.For(d).CreateTable(table, *dict, overwrite);
+  std::vector<uint8_t> stream(restructure->Dictionary.begin(), restructure->Dictionary.end());
+  Defer(c, msgRestructureTable, 0,
+        [d = *dir, table, overwrite = restructure->Overwrite, stream](TqdStoreCache& stores) {
+          auto dict = ReadClientDictionary(stream);
+          stores.For(d).CreateTable(table, *dict, overwrite);
+          return TqdJobResult{};
+        });
+}
+
+void TqdServerCore::OnDeleteTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
+  auto del = ReadTableRequest(request.Data);
+  const std::string* dir = RequestDirectory(c, client, request, del.has_value(), del ? del->DatabaseId : 0);
+  if (!dir) return;
+  std::string table = TableNameOf(del->Table);
+  if (tasks_.TableBusy(*dir, table)) {
+    Reply(c, msgDeleteTable, qdErrTableBusy);
+    return;
+  }
+  Defer(c, msgDeleteTable, 0, [d = *dir, table](TqdStoreCache& stores) {
+    stores.For(d).DeleteTable(table);
     return TqdJobResult{};
   });
 }
 
-void TqdServerCore::OnDeleteTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir = RequestDirectory(c, client, request, kTableRequestSize);
-  if (!dir) return;
-  std::string table = TableNameOf(ShortStringAt(request.Data, 4, 31));
-  if (tasks_.TableBusy(*dir, table)) {
-    Reply(c, msgDeleteTable, qdErrTableBusy);
-  } else {
-    Defer(c, msgDeleteTable, 0, [d = *dir, table](TqdStoreCache& stores) {
-      stores.For(d).DeleteTable(table);
-      return TqdJobResult{};
-    });
-  }
-}
-
 void TqdServerCore::OnRenameTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const auto& data = request.Data;
-  const std::string* dir = RequestDirectory(c, client, request, kRenameTableRequestSize);
+  auto rename = ReadRenameTableRequest(request.Data);
+  const std::string* dir =
+      RequestDirectory(c, client, request, rename.has_value(), rename ? rename->DatabaseId : 0);
   if (!dir) return;
-  std::string from = TableNameOf(ShortStringAt(data, 4, 31));
-  std::string to = TableNameOf(ShortStringAt(data, 36, 31));
+  std::string from = TableNameOf(rename->From);
+  std::string to = TableNameOf(rename->To);
   if (to.empty()) {
     Reply(c, msgRenameTable, qdErrInvalidTableName);
   } else if (tasks_.TableBusy(*dir, from)) {
@@ -164,9 +168,10 @@ void TqdServerCore::OnRenameTable(TqdCoreConnection c, Client& client, const Tqd
 // Empty table (1304) and delete index (1306) name the table, or leave the
 // name empty and give a cursor of the client on it.
 void TqdServerCore::OnEmptyTable(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir = RequestDirectory(c, client, request, kEmptyTableRequestSize);
+  auto empty = ReadEmptyTableRequest(request.Data);
+  const std::string* dir = RequestDirectory(c, client, request, empty.has_value(), empty ? empty->DatabaseId : 0);
   if (!dir) return;
-  std::string table = IdleTableOf(c, client, request, *dir, 8);
+  std::string table = IdleTableOf(c, client, request, *dir, empty->Table, empty->CursorId);
   if (table.empty()) return;
   Defer(c, msgEmptyTable, 0, [d = *dir, table](TqdStoreCache& stores) {
     stores.For(d).EmptyTable(table);
@@ -175,23 +180,23 @@ void TqdServerCore::OnEmptyTable(TqdCoreConnection c, Client& client, const TqdS
 }
 
 void TqdServerCore::OnDeleteIndex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
-  const std::string* dir = RequestDirectory(c, client, request, kDeleteIndexRequestSize);
+  auto del = ReadDeleteIndexRequest(request.Data);
+  const std::string* dir = RequestDirectory(c, client, request, del.has_value(), del ? del->DatabaseId : 0);
   if (!dir) return;
-  std::string table = IdleTableOf(c, client, request, *dir, 8);
+  std::string table = IdleTableOf(c, client, request, *dir, del->Table, del->CursorId);
   if (table.empty()) return;
-  std::string indexName = ShortStringAt(request.Data, 40, 31);
-  int32_t indexId = GetInt32LE(request.Data.data() + 72);
-  Defer(c, msgDeleteIndex, 0, [d = *dir, table, indexName, indexId](TqdStoreCache& stores) {
-    TqdTableStore& store = stores.For(d);
-    int32_t number = indexId;
-    if (!indexName.empty()) {
-      auto id = store.FindTable(table);
-      if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
-      number = store.LoadDictionary(*id)->IndexNumberOf(indexName);
-    }
-    store.DeleteIndex(table, number);
-    return TqdJobResult{};
-  });
+  Defer(c, msgDeleteIndex, 0,
+        [d = *dir, table, indexName = del->IndexName, indexId = del->IndexId](TqdStoreCache& stores) {
+          TqdTableStore& store = stores.For(d);
+          int32_t number = indexId;
+          if (!indexName.empty()) {
+            auto id = store.FindTable(table);
+            if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
+            number = store.LoadDictionary(*id)->IndexNumberOf(indexName);
+          }
+          store.DeleteIndex(table, number);
+          return TqdJobResult{};
+        });
 }
 
 }  // namespace qd

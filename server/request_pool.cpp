@@ -9,20 +9,25 @@ TqdRequestPool::TqdRequestPool(std::function<void()> wake, int workers) : wake_(
   for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { WorkerLoop(); });
 }
 
-TqdRequestPool::~TqdRequestPool() {
+TqdRequestPool::~TqdRequestPool() { Stop(); }
+
+void TqdRequestPool::Stop() {
   {
     std::lock_guard<std::mutex> guard(mutex_);
     stopping_ = true;
   }
   ready_.notify_all();
-  for (auto& t : workers_) t.join();
+  for (auto& t : workers_)
+    if (t.joinable()) t.join();
 }
 
-void TqdRequestPool::Submit(Job job, Then then) {
+void TqdRequestPool::Submit(uint64_t owner, Job job, Then then) {
   ++outstanding_;
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    jobs_.emplace_back(std::move(job), std::move(then));
+    auto& queue = waiting_[owner];
+    if (queue.empty()) turns_.push_back(owner);
+    queue.emplace_back(std::move(job), std::move(then));
   }
   ready_.notify_one();
 }
@@ -33,10 +38,18 @@ void TqdRequestPool::WorkerLoop() {
     std::pair<Job, Then> item;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      ready_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+      ready_.wait(lock, [this] { return stopping_ || !turns_.empty(); });
       if (stopping_) return;
-      item = std::move(jobs_.front());
-      jobs_.pop_front();
+      uint64_t owner = turns_.front();
+      turns_.pop_front();
+      auto queue = waiting_.find(owner);
+      item = std::move(queue->second.front());
+      queue->second.pop_front();
+      if (queue->second.empty()) {
+        waiting_.erase(queue);
+      } else {
+        turns_.push_back(owner);  // its next job waits for the others' turns
+      }
     }
     TqdJobResult result;
     try {

@@ -5,6 +5,10 @@
 // handed back to the serving thread: it is queued, the wake function is
 // called (from the worker), and the serving thread runs the job's
 // continuation in RunCompletions.
+//
+// Jobs are taken from their owners (the clients) in turn, so a client with
+// many jobs waiting delays another client's job by at most one of its own
+// per worker.
 // Thread rules: Submit and RunCompletions on the serving thread; the wake
 // function must be callable from any thread.
 #pragma once
@@ -12,6 +16,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,12 +45,14 @@ class TqdRequestPool {
   TqdRequestPool(const TqdRequestPool&) = delete;
   TqdRequestPool& operator=(const TqdRequestPool&) = delete;
 
-  // Runs `job` on a worker; storage errors become their result code.
-  void Submit(Job job, Then then);
+  // Runs `job` of `owner` on a worker; storage errors become their result code.
+  void Submit(uint64_t owner, Job job, Then then);
   // Runs the continuations of finished jobs; returns how many ran.
   int RunCompletions();
   // Jobs submitted and not yet completed by RunCompletions.
   int Outstanding() const { return outstanding_; }
+  // Stops the workers; jobs not started are dropped.
+  void Stop();
 
  private:
   void WorkerLoop();
@@ -53,7 +60,8 @@ class TqdRequestPool {
   std::function<void()> wake_;
   std::mutex mutex_;
   std::condition_variable ready_;
-  std::deque<std::pair<Job, Then>> jobs_;
+  std::map<uint64_t, std::deque<std::pair<Job, Then>>> waiting_;  // by owner
+  std::deque<uint64_t> turns_;  // owners with jobs waiting, in the order they are served
   std::deque<std::pair<TqdJobResult, Then>> done_;
   bool stopping_ = false;
   int outstanding_ = 0;

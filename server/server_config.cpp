@@ -1,5 +1,6 @@
 #include "server/server_config.h"
 
+#include <arpa/inet.h>
 #include <ini.h>
 
 #include <algorithm>
@@ -76,6 +77,17 @@ bool ServerKey(Collected& c, const std::string& key, const std::string& value) {
   if (EqualNoCase(key, "Transports")) return ParseTransports(value, cfg.Transports);
   if (EqualNoCase(key, "Port")) return ParsePort(value, true, cfg.Port);
   if (EqualNoCase(key, "ClientDiscoveryPort")) return ParsePort(value, false, cfg.ClientDiscoveryPort);
+  if (EqualNoCase(key, "BindAddress")) {
+    // A dotted IPv4 address of this machine; empty or "*" for all.
+    in_addr parsed{};
+    if (value.empty() || value == "*") {
+      cfg.BindAddress.clear();
+      return true;
+    }
+    if (inet_pton(AF_INET, value.c_str(), &parsed) != 1) return false;
+    cfg.BindAddress = value;
+    return true;
+  }
   if (EqualNoCase(key, "Secure")) {
     if (value != "0" && value != "1") return false;
     cfg.Secure = value == "1";

@@ -1,5 +1,6 @@
 // The server's configuration file: an INI file with the sections [Server]
-// (Name, Transports, Port, ClientDiscoveryPort, Secure, DataDir), [Users]
+// (Name, Transports, Port, ClientDiscoveryPort, BindAddress, Secure,
+// DataDir), [Users]
 // (name = password) and [Aliases] (alias = directory). Directories given
 // relative are taken from the config file's directory (DataDir) or from
 // DataDir (aliases); every directory must exist.
@@ -33,6 +34,7 @@ struct TqdServerConfig {
                                              TqdServerTransport::SingleUser};
   uint16_t Port = kDefaultServerPort;  // 0: any free port (tests)
   uint16_t ClientDiscoveryPort = kDefaultClientDiscoveryPort;
+  std::string BindAddress;  // the one local IPv4 address to serve on; empty: all
   bool Secure = true;
   std::string DataDir;                          // canonical absolute path
   std::map<std::string, std::string> Users;     // name (as written) -> password

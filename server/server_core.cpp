@@ -1,6 +1,7 @@
 #include "server/server_core.h"
 
-#include "base/endian.h"
+#include <cstdio>
+
 #include "base/names.h"
 #include "base/ticks.h"
 #include "server/path_guard.h"
@@ -9,8 +10,14 @@
 
 namespace qd {
 
-TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& output, std::function<void()> wake)
-    : config_(config), output_(output), aliases_(config.Aliases), pool_(std::move(wake)) {
+TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& output, std::function<void()> wake,
+                             LogFunction log)
+    : config_(config),
+      output_(output),
+      log_(std::move(log)),
+      aliases_(config.Aliases),
+      tasks_(wake),
+      pool_(wake) {
   roots_.push_back(config.DataDir);
   for (const TqdAliasEntry& alias : config.Aliases) roots_.push_back(alias.Directory);
   handlers_ = {
@@ -41,21 +48,85 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
 
 TqdServerCore::~TqdServerCore() = default;
 
-TqdCoreConnection TqdServerCore::AddConnection() {
+void TqdServerCore::Shutdown() {
+  pool_.Stop();
+  tasks_.Shutdown();
+}
+
+TqdServerCore::Scope::~Scope() {
+  if (--core_.depth_ == 0) core_.FlushDeferred();
+}
+
+void TqdServerCore::FlushDeferred() {
+  ++depth_;  // a hang-up reports its loss back here: it is kept for this loop
+  while (!pendingHangUps_.empty() || !pendingRemovals_.empty()) {
+    std::vector<TqdCoreConnection> hangUps;
+    hangUps.swap(pendingHangUps_);
+    for (TqdCoreConnection c : hangUps) {
+      try {
+        output_.HangUp(c);
+      } catch (const std::exception&) {
+        // The connection is gone either way.
+      }
+    }
+    std::vector<TqdCoreConnection> removals;
+    removals.swap(pendingRemovals_);
+    for (TqdCoreConnection c : removals) {
+      clients_.erase(c);
+      std::erase_if(waitingStatus_, [c](const WaitingStatus& w) { return w.Connection == c; });
+      std::erase_if(heldLogins_, [c](const HeldLogin& h) { return h.Connection == c; });
+    }
+  }
+  --depth_;
+}
+
+void TqdServerCore::HangUpLater(TqdCoreConnection c) {
+  auto it = clients_.find(c);
+  if (it == clients_.end() || it->second.Gone) return;
+  it->second.Gone = true;
+  pendingHangUps_.push_back(c);
+}
+
+void TqdServerCore::Log(const std::string& line) {
+  if (log_) {
+    log_(line);
+  } else {
+    std::fprintf(stderr, "qd-server: %s\n", line.c_str());
+  }
+}
+
+std::string TqdServerCore::Who(const Client& client) const {
+  // A user name is a client's text: only printable characters reach the log.
+  std::string user;
+  for (char c : client.UserName) user += (c >= 0x20 && c < 0x7F && c != '"') ? c : '?';
+  return "user \"" + user + "\" from " + client.Address;
+}
+
+// The caps may hang the newcomer (or another) up: that happens at the end
+// of the core's next turn, once the caller has listed the connection.
+TqdCoreConnection TqdServerCore::AddConnection(const std::string& address) {
   TqdCoreConnection c = nextConnection_++;
-  clients_[c];
+  Client& client = clients_[c];
+  client.Address = address;
+  client.Sequence = nextSequence_++;
+  client.LoginClock = GetTickCount();
+  CapUnauthenticated(c);
   return c;
 }
 
 void TqdServerCore::RemoveConnection(TqdCoreConnection c) {
-  // Its tasks go on; its waiting answers and open objects go.
-  clients_.erase(c);
-  std::erase_if(waitingStatus_, [c](const WaitingStatus& w) { return w.Connection == c; });
+  // Its tasks go on; its waiting answers and open objects go (once the
+  // handling under way, if any, has returned).
+  Scope scope(*this);
+  auto it = clients_.find(c);
+  if (it == clients_.end()) return;
+  it->second.Gone = true;
+  pendingRemovals_.push_back(c);
 }
 
 TqdServerCore::Client* TqdServerCore::Find(TqdCoreConnection c) {
   auto it = clients_.find(c);
-  return it == clients_.end() ? nullptr : &it->second;
+  return it == clients_.end() || it->second.Gone ? nullptr : &it->second;
 }
 
 const std::string* TqdServerCore::DirectoryOf(Client& client, int32_t databaseId) {
@@ -64,33 +135,33 @@ const std::string* TqdServerCore::DirectoryOf(Client& client, int32_t databaseId
 }
 
 const std::string* TqdServerCore::RequestDirectory(TqdCoreConnection c, Client& client,
-                                                   const TqdServerRequest& request, size_t size,
-                                                   uint8_t dataKind) {
-  if (request.Data.size() < size) {
+                                                   const TqdServerRequest& request, bool readable,
+                                                   int32_t databaseId, uint8_t dataKind) {
+  if (!readable) {
     Reply(c, request.MsgID, qdErrInvalidParam, {}, dataKind);
     return nullptr;
   }
-  const std::string* dir = DirectoryOf(client, GetInt32LE(request.Data.data()));
+  const std::string* dir = DirectoryOf(client, databaseId);
   if (dir == nullptr) Reply(c, request.MsgID, qdErrUnknownDB, {}, dataKind);
   return dir;
 }
 
 std::string TqdServerCore::IdleTableOf(TqdCoreConnection c, Client& client, const TqdServerRequest& request,
-                                       const std::string& directory, size_t nameOffset) {
-  std::string table = TableNameOf(ShortStringAt(request.Data, nameOffset, 31));
-  if (table.empty()) {
-    auto cursor = client.Cursors.find(GetInt32LE(request.Data.data() + 4));
+                                       const std::string& directory, const std::string& table, int32_t cursorId) {
+  std::string name = TableNameOf(table);
+  if (name.empty()) {
+    auto cursor = client.Cursors.find(cursorId);
     if (cursor == client.Cursors.end()) {
       Reply(c, request.MsgID, qdErrInvalidHandle);
       return {};
     }
-    table = cursor->second.Table;
+    name = cursor->second.Table;
   }
-  if (tasks_.TableBusy(directory, table)) {
+  if (tasks_.TableBusy(directory, name)) {
     Reply(c, request.MsgID, qdErrTableBusy);
     return {};
   }
-  return table;
+  return name;
 }
 
 std::string TqdServerCore::TableNameOf(const std::string& text) {
@@ -100,12 +171,16 @@ std::string TqdServerCore::TableNameOf(const std::string& text) {
 void TqdServerCore::Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, std::span<const uint8_t> data,
                           uint8_t dataKind) {
   Client* client = Find(c);
-  output_.Reply(c, msg, result, dataKind, data, client ? client->ClientId : 0);
+  if (client == nullptr) return;
+  CountReply(c, *client);
+  output_.Reply(c, msg, result, dataKind, data, client->ClientId);
 }
 
 void TqdServerCore::OnRequest(TqdCoreConnection c, const TqdServerRequest& request) {
+  Scope scope(*this);
   Client* client = Find(c);
   if (client == nullptr) return;
+  CountRequest(c, *client);
   auto it = handlers_.find(request.MsgID);
   if (it == handlers_.end()) {
     Reply(c, request.MsgID, qdErrNotSupported);
@@ -125,22 +200,9 @@ void TqdServerCore::OnRequest(TqdCoreConnection c, const TqdServerRequest& reque
   }
 }
 
-void TqdServerCore::OnUnsound(TqdCoreConnection c, const uint8_t* part, size_t size) {
-  Client* client = Find(c);
-  // Only a login confirmation has a form the server can foresee; any other
-  // unreadable part means the two sides have lost each other.
-  if (client != nullptr && client->Attached && size == 24 && part[0] == msgConfirmLogin && part[1] == 0 &&
-      part[2] == 0 && part[3] == 0) {
-    client->LoggedIn = false;
-    output_.ReplyToUnreadableLogin(c, {part, size}, client->ClientId, qdErrInvalidPassword);
-    return;
-  }
-  output_.HangUp(c);
-}
-
 void TqdServerCore::Defer(TqdCoreConnection c, TqdMsgID msg, uint8_t dataKind, TqdRequestPool::Job job,
                           std::function<void(Client&, TqdJobResult&)> then) {
-  pool_.Submit(std::move(job), [this, c, msg, dataKind, then = std::move(then)](TqdJobResult& result) {
+  pool_.Submit(c, std::move(job), [this, c, msg, dataKind, then = std::move(then)](TqdJobResult& result) {
     Client* client = Find(c);
     if (client == nullptr) return;
     if (then) {
@@ -154,27 +216,29 @@ void TqdServerCore::Defer(TqdCoreConnection c, TqdMsgID msg, uint8_t dataKind, T
   });
 }
 
+int TqdServerCore::RunCompletions() {
+  Scope scope(*this);
+  int ran = pool_.RunCompletions();
+  // A task's news (its percentage moved, or it ended) also wakes us.
+  LogEndedTasks();
+  AnswerWaitingStatus(GetTickCount());
+  return ran;
+}
+
 void TqdServerCore::OnTimer() {
+  Scope scope(*this);
   uint32_t now = GetTickCount();
-  std::vector<WaitingStatus> still;
-  std::vector<WaitingStatus> waiting;
-  waiting.swap(waitingStatus_);
-  for (const WaitingStatus& w : waiting) {
-    Client* client = Find(w.Connection);
-    if (client == nullptr) continue;
-    TqdTaskStatusRecord status = tasks_.Status(w.Task);
-    auto last = client->LastPercent.find(w.Task);
-    bool moved = last == client->LastPercent.end() || last->second != status.PercentDone;
-    if (!status.Found || status.Finished || moved || now - w.Since >= kStatusWaitMs) {
-      AnswerStatus(w.Connection, *client, w.Task, status);
-    } else {
-      still.push_back(w);
-    }
+  AnswerWaitingStatus(now);
+  ReleaseHeldLogins(now);
+  if (now - lastDeadlineCheck_ >= 1000) {
+    lastDeadlineCheck_ = now;
+    CheckLoginDeadlines(now);
   }
-  waitingStatus_.insert(waitingStatus_.end(), still.begin(), still.end());
   if (now - lastPurge_ >= 60000) {
     lastPurge_ = now;
+    LogEndedTasks();
     tasks_.Purge();
+    throttle_.Forget(now);
   }
 }
 

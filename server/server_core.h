@@ -8,6 +8,18 @@
 // client has logged in only attach (11), detach (2) and login (9) are
 // served; other numbers answer 10036. Unknown numbers answer 12289.
 //
+// No client can take the server from the others: a failed login is
+// answered and its connection hung up, and further logins of that user or
+// from that address are answered ever later (TqdLoginThrottle); clients
+// that have not logged in are capped per address and in all and must log
+// in within kLoginDeadlineMs; a client with kMaxOutstandingRequests
+// requests unanswered is not read until one is answered; tasks are capped
+// per client and in all.
+//
+// A hang-up asked for while a message is being handled, and the removal of
+// a connection that the transport lost meanwhile, wait until the handling
+// has returned: a handler may use its client after replying.
+//
 // Thread rules: all calls on the serving thread. Storage work runs on the
 // request workers and the task threads; their results come back through
 // RunCompletions, which the glue calls when the wake function fires. The
@@ -15,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -25,6 +38,7 @@
 #include <vector>
 
 #include "comms/msg_numbers.h"
+#include "server/login_throttle.h"
 #include "server/request_pool.h"
 #include "server/server_config.h"
 #include "server/task_manager.h"
@@ -46,6 +60,16 @@ inline constexpr size_t kMaxRestructureBytes = 4u << 20;
 inline constexpr size_t kMaxAddedAliases = 1024;
 // A client holds at most this many sessions, databases and cursors together.
 inline constexpr size_t kMaxClientHandles = 4096;
+// A client's requests not answered yet; at the cap it is not read.
+inline constexpr int kMaxOutstandingRequests = 8;
+// Connections that have not logged in: per address, and in all (beyond,
+// the one that has waited longest goes), and how long they may take.
+inline constexpr size_t kMaxUnauthenticatedPerAddress = 16;
+inline constexpr size_t kMaxUnauthenticated = 256;
+inline constexpr uint32_t kLoginDeadlineMs = 10000;
+// The address of a client of the single-user transport.
+inline constexpr const char* kLocalAddress = "local";
+
 // What the core asks of the transports.
 class TqdCoreOutput {
  public:
@@ -56,6 +80,10 @@ class TqdCoreOutput {
                                       uint32_t clientId, uint16_t result) = 0;
   virtual void SetScramblingSeed(TqdCoreConnection c, int32_t seed) = 0;
   virtual void HangUp(TqdCoreConnection c) = 0;
+  // Stops or resumes reading the connection's requests.
+  virtual void PauseRequests(TqdCoreConnection, bool) {}
+  // A logged-in client may send requests in parts; before, one part each.
+  virtual void AllowRequestsInParts(TqdCoreConnection, bool) {}
 };
 
 struct TqdServerRequest {
@@ -67,22 +95,32 @@ struct TqdServerRequest {
 
 class TqdServerCore {
  public:
-  TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& output, std::function<void()> wake);
+  using LogFunction = std::function<void(const std::string& line)>;
+
+  // `log` receives one line per event worth an operator's eye (failed
+  // logins and what follows them, tasks that end); without it lines go to
+  // standard error.
+  TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& output, std::function<void()> wake,
+                LogFunction log = {});
   ~TqdServerCore();
 
-  TqdCoreConnection AddConnection();
+  // A new connection from `address` (an IPv4 address, or kLocalAddress).
+  TqdCoreConnection AddConnection(const std::string& address = kLocalAddress);
   void RemoveConnection(TqdCoreConnection c);
   void OnRequest(TqdCoreConnection c, const TqdServerRequest& request);
   // A part whose header is not sound under the client's key.
   void OnUnsound(TqdCoreConnection c, const uint8_t* part, size_t size);
   void OnTimer();
-  int RunCompletions() { return pool_.RunCompletions(); }
+  // The workers' results, and news of the tasks (progress, ends).
+  int RunCompletions();
   // Stops the tasks (their work is rolled back) before the server exits.
-  void Shutdown() { tasks_.Shutdown(); }
+  void Shutdown();
 
   TqdTaskManager& Tasks() { return tasks_; }
   int OutstandingJobs() const { return pool_.Outstanding(); }
   size_t WaitingStatusAnswers() const { return waitingStatus_.size(); }
+  size_t HeldLogins() const { return heldLogins_.size(); }
+  size_t Connections() const { return clients_.size(); }
 
  private:
   struct Cursor {
@@ -90,9 +128,16 @@ class TqdServerCore {
     std::string Table;
   };
   struct Client {
+    std::string Address;
+    uint64_t Sequence = 0;      // order of arrival
+    uint32_t LoginClock = 0;    // tick of the connect or the last attach
     uint32_t ClientId = 0;
     bool Attached = false;
     bool LoggedIn = false;
+    bool LoginHeld = false;     // its login waits for the throttle
+    bool Gone = false;          // lost or being hung up: no more replies
+    bool Paused = false;
+    int Outstanding = 0;        // requests not answered yet
     std::string UserName;
     std::set<int32_t> Sessions;
     std::map<int32_t, std::string> Databases;  // id -> directory
@@ -105,8 +150,30 @@ class TqdServerCore {
     int32_t Task;
     uint32_t Since;
   };
+  struct HeldLogin {
+    TqdCoreConnection Connection;
+    bool Accepted;
+    std::vector<uint8_t> UnreadablePart;  // empty for a readable login
+  };
   using Handler = void (TqdServerCore::*)(TqdCoreConnection, Client&, const TqdServerRequest&);
 
+  // Keeps hang-ups and removals for the end of the outermost handling.
+  class Scope {
+   public:
+    explicit Scope(TqdServerCore& core) : core_(core) { ++core_.depth_; }
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    TqdServerCore& core_;
+  };
+  void FlushDeferred();
+  void HangUpLater(TqdCoreConnection c);
+  void Log(const std::string& line);
+  std::string Who(const Client& client) const;
+
+  // The one reply to a request; nothing for a client that is gone.
   void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, std::span<const uint8_t> data = {},
              uint8_t dataKind = 0);
   // Hands `job` to a worker; the reply (after `then`, if given, has had its
@@ -116,22 +183,27 @@ class TqdServerCore {
   Client* Find(TqdCoreConnection c);
   // The directory of an open database of the client, or nullptr.
   const std::string* DirectoryOf(Client& client, int32_t databaseId);
-  // The directory of the database whose id opens a request of at least
-  // `size` bytes; nullptr once the request has been answered with 10 (too
-  // short) or the unknown-database error.
+  // The directory of a request's database; nullptr once the request has
+  // been answered: 9986 for an unreadable record (`readable` false), 10014
+  // for an unknown database.
   const std::string* RequestDirectory(TqdCoreConnection c, Client& client, const TqdServerRequest& request,
-                                      size_t size, uint8_t dataKind = 0);
-  // The table named at `nameOffset`, or when no name is given the table of
-  // the client's cursor in bytes 4..7; empty once the request has been
-  // answered (unknown cursor, or a task still working on the table).
+                                      bool readable, int32_t databaseId, uint8_t dataKind = 0);
+  // `table`, or when it is empty the table of the client's cursor; empty
+  // once the request has been answered (unknown cursor, or a task still
+  // working on the table).
   std::string IdleTableOf(TqdCoreConnection c, Client& client, const TqdServerRequest& request,
-                          const std::string& directory, size_t nameOffset);
+                          const std::string& directory, const std::string& table, int32_t cursorId);
   // The next session, database or cursor id: 1 and up, starting again at 1
   // after the largest (a long-running server must not overflow it).
   int32_t NextId() { return nextId_ == INT32_MAX ? std::exchange(nextId_, 1) : nextId_++; }
   // A client's table name reduced to a base name.
   static std::string TableNameOf(const std::string& text);
 
+  // core_connections.cpp
+  void CapUnauthenticated(TqdCoreConnection newcomer);
+  void CheckLoginDeadlines(uint32_t now);
+  void CountRequest(TqdCoreConnection c, Client& client);
+  void CountReply(TqdCoreConnection c, Client& client);
   // core_session.cpp
   void OnAttach(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnLogin(TqdCoreConnection, Client&, const TqdServerRequest&);
@@ -143,6 +215,11 @@ class TqdServerCore {
   void OnOpenDatabase(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnCloseDatabase(TqdCoreConnection, Client&, const TqdServerRequest&);
   std::string ResolveDatabase(const std::string& path) const;
+  // core_login.cpp
+  // Answers a login now, or holds it while the throttle says wait.
+  void ConcludeLogin(TqdCoreConnection c, Client& client, bool accepted, std::vector<uint8_t> unreadablePart);
+  void AnswerLogin(TqdCoreConnection c, Client& client, bool accepted, const std::vector<uint8_t>& unreadablePart);
+  void ReleaseHeldLogins(uint32_t now);
   // core_tables.cpp
   void OnTableList(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnOpenTable(TqdCoreConnection, Client&, const TqdServerRequest&);
@@ -158,23 +235,34 @@ class TqdServerCore {
   void OnPack(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnAddIndex(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnTaskStatus(TqdCoreConnection, Client&, const TqdServerRequest&);
-  // After a successful check (`result` qdOK), starts the task and makes its
-  // number the reply; with kMaxUnfinishedTasks unfinished the answer is 10244.
-  void StartTask(const std::string& directory, const std::string& table, TqdTaskKind kind, TqdJobResult& result,
-                 TqdTaskManager::Work work);
+  // After a successful check (`result` qdOK), starts the task for `owner`
+  // and makes its number the reply; beyond the caps the answer is 10244.
+  void StartTask(TqdCoreConnection owner, const std::string& directory, const std::string& table,
+                 TqdTaskKind kind, TqdJobResult& result, TqdTaskManager::Work work);
   void AnswerStatus(TqdCoreConnection c, Client& client, int32_t task, const TqdTaskStatusRecord& status);
+  // Answers the parked polls that have news, or that waited kStatusWaitMs.
+  void AnswerWaitingStatus(uint32_t now);
+  void LogEndedTasks();
 
   const TqdServerConfig& config_;
   TqdCoreOutput& output_;
+  LogFunction log_;
   std::vector<TqdAliasEntry> aliases_;  // the configured ones, then those added
   std::vector<std::string> roots_;      // where client paths may lead
   std::map<TqdMsgID, Handler> handlers_;
   std::map<TqdCoreConnection, Client> clients_;
   std::vector<WaitingStatus> waitingStatus_;
+  std::deque<HeldLogin> heldLogins_;
+  TqdLoginThrottle throttle_;
+  int depth_ = 0;
+  std::vector<TqdCoreConnection> pendingHangUps_;
+  std::vector<TqdCoreConnection> pendingRemovals_;
   TqdCoreConnection nextConnection_ = 1;
+  uint64_t nextSequence_ = 1;
   uint32_t nextClientId_ = 1;
   int32_t nextId_ = 1;  // sessions, databases and cursors
   uint32_t lastPurge_ = 0;
+  uint32_t lastDeadlineCheck_ = 0;
   TqdTaskManager tasks_;
   TqdRequestPool pool_;
 };

@@ -1,5 +1,7 @@
 #include "server/server_runner.h"
 
+#include <cstdio>
+
 #include "comms/QDLLWsck.h"
 #include "comms/single_user.h"
 
@@ -34,11 +36,16 @@ TqdServerRunner::~TqdServerRunner() {
 
 void TqdServerRunner::Attach(TqdBaseCommsProtocol& transport, TqdServerEndpoint& endpoint) {
   // No request of the catalogue is larger than a restructure, so a client
-  // can make the server hold no more than that.
+  // can make the server hold no more than that; and nobody sends requests
+  // in parts before logging in.
   endpoint.MaxRequestSize = kMaxRestructureBytes;
+  endpoint.PartsNeedPermission = true;
+  memoryCap_.Watch(endpoint);
   TqdServerEndpoint* e = &endpoint;
-  transport.Events.OnConnectionAdded = [this, e](TqdBaseCommsProtocol&, TqdConnectionHandle h) {
-    TqdCoreConnection c = core_->AddConnection();
+  transport.Events.OnConnectionAdded = [this, e](TqdBaseCommsProtocol& t, TqdConnectionHandle h) {
+    TqdConnection* connection = t.FindConnection(h);
+    std::string address = t.IsSingleUser() || connection == nullptr ? kLocalAddress : connection->RemoteName.Str();
+    TqdCoreConnection c = core_->AddConnection(address);
     links_[c] = {e, h};
     connections_[{e, h}] = c;
   };
@@ -65,6 +72,7 @@ std::vector<std::string> TqdServerRunner::Start() {
     if (kind == TqdServerTransport::TCPIP) {
       auto tcp = std::make_unique<TqdTCPIPProtocol>(config_.Name, kListeningMode);
       tcp->Endpoints.StreamPort = config_.Port;
+      tcp->Endpoints.BindAddress = config_.BindAddress;
       tcp->Endpoints.ClientDiscoveryPort = config_.ClientDiscoveryPort;
       auto endpoint = std::make_unique<TqdServerEndpoint>(*tcp);
       Attach(*tcp, *endpoint);
@@ -94,32 +102,46 @@ void TqdServerRunner::Run() {
   TqdMessageQueue& queue = TqdMessageQueue::ForThisThread();
   while (!stopping_) {
     queue.WaitFor(nullptr, 100);
-    queue.DispatchPending();
+    try {
+      queue.DispatchPending();
+    } catch (const std::exception& e) {
+      // The message that raised is spent; the others wait for the next turn.
+      std::fprintf(stderr, "qd-server: %s\n", e.what());
+    }
   }
   window_->KillTimer(kCoreTimerId);
   core_->Shutdown();
 }
 
+const TqdServerRunner::Link* TqdServerRunner::LinkOf(TqdCoreConnection c) const {
+  auto it = links_.find(c);
+  return it == links_.end() ? nullptr : &it->second;
+}
+
 void TqdServerRunner::Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,
                             std::span<const uint8_t> data, uint32_t clientId) {
-  auto it = links_.find(c);
-  if (it != links_.end()) it->second.Endpoint->Reply(it->second.Handle, msg, result, dataKind, data, clientId);
+  if (const Link* link = LinkOf(c)) link->Endpoint->Reply(link->Handle, msg, result, dataKind, data, clientId);
 }
 
 void TqdServerRunner::ReplyToUnreadableLogin(TqdCoreConnection c, std::span<const uint8_t> part,
                                              uint32_t clientId, uint16_t result) {
-  auto it = links_.find(c);
-  if (it != links_.end()) it->second.Endpoint->ReplyToUnreadableLogin(it->second.Handle, part, clientId, result);
+  if (const Link* link = LinkOf(c)) link->Endpoint->ReplyToUnreadableLogin(link->Handle, part, clientId, result);
 }
 
 void TqdServerRunner::SetScramblingSeed(TqdCoreConnection c, int32_t seed) {
-  auto it = links_.find(c);
-  if (it != links_.end()) it->second.Endpoint->Transport().SetConnectionScramblingSeed(it->second.Handle, seed);
+  if (const Link* link = LinkOf(c)) link->Endpoint->Transport().SetConnectionScramblingSeed(link->Handle, seed);
 }
 
 void TqdServerRunner::HangUp(TqdCoreConnection c) {
-  auto it = links_.find(c);
-  if (it != links_.end()) it->second.Endpoint->Transport().HangUp(it->second.Handle);
+  if (const Link* link = LinkOf(c)) link->Endpoint->Transport().HangUp(link->Handle);
+}
+
+void TqdServerRunner::PauseRequests(TqdCoreConnection c, bool paused) {
+  if (const Link* link = LinkOf(c)) link->Endpoint->PauseRequests(link->Handle, paused);
+}
+
+void TqdServerRunner::AllowRequestsInParts(TqdCoreConnection c, bool allowed) {
+  if (const Link* link = LinkOf(c)) link->Endpoint->AllowRequestsInParts(link->Handle, allowed);
 }
 
 }  // namespace qd

@@ -2,7 +2,10 @@
 // port and discovery on UDP) and the single-user socket, each with a
 // server endpoint that puts requests together and sends replies in parts;
 // a notify window that runs the core's timer and the workers'
-// completions; the loop that serves until Stop() (SIGINT/SIGTERM).
+// completions; the loop that serves until Stop() (SIGINT/SIGTERM). Each
+// dispatched message is guarded: whatever one client's message raises, the
+// server goes on serving the others. The reply bytes held for all clients
+// together are capped (TqdReplyMemoryCap).
 // Thread rules: construct, Run and destroy on one thread; Stop may be
 // called from a signal handler.
 #pragma once
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "comms/QDLLProt.h"
+#include "comms/reply_memory_cap.h"
 #include "comms/server_endpoint.h"
 #include "platform/notify_window.h"
 #include "server/server_config.h"
@@ -47,10 +51,15 @@ class TqdServerRunner : private TqdCoreOutput {
                               uint16_t result) override;
   void SetScramblingSeed(TqdCoreConnection c, int32_t seed) override;
   void HangUp(TqdCoreConnection c) override;
+  void PauseRequests(TqdCoreConnection c, bool paused) override;
+  void AllowRequestsInParts(TqdCoreConnection c, bool allowed) override;
+  // The link of a connection, or nullptr.
+  const Link* LinkOf(TqdCoreConnection c) const;
 
   static std::atomic<bool> stopping_;
   const TqdServerConfig& config_;
   std::unique_ptr<TqdNotifyWindow> window_;
+  TqdReplyMemoryCap memoryCap_;
   std::vector<std::unique_ptr<TqdBaseCommsProtocol>> transports_;
   std::vector<std::unique_ptr<TqdServerEndpoint>> endpoints_;
   std::map<TqdCoreConnection, Link> links_;

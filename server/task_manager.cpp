@@ -3,12 +3,29 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "base/padlock.h"
 #include "base/ticks.h"
+#include "server/server_results.h"
 
 namespace qd {
+namespace {
+
+int32_t PercentOf(const TqdTaskProgress& progress, bool finished) {
+  if (finished) return 100;
+  return progress.Total.load(std::memory_order_relaxed) > 0 ? std::min(progress.Percent(), 99) : 0;
+}
+
+}  // namespace
+
+const char* TaskKindName(TqdTaskKind kind) {
+  switch (kind) {
+    case TqdTaskKind::Rebuild: return "rebuild";
+    case TqdTaskKind::Pack: return "pack";
+    case TqdTaskKind::AddIndex: return "add index";
+  }
+  return "task";
+}
 
 std::shared_ptr<std::mutex> TqdTaskManager::DirectoryLock(const std::string& directory) {
   std::lock_guard<std::mutex> guard(mutex_);
@@ -17,26 +34,30 @@ std::shared_ptr<std::mutex> TqdTaskManager::DirectoryLock(const std::string& dir
   return lock;
 }
 
-int32_t TqdTaskManager::Start(const std::string& directory, const std::string& table, TqdTaskKind kind,
-                              Work work) {
+int32_t TqdTaskManager::Start(uint32_t owner, const std::string& directory, const std::string& table,
+                              TqdTaskKind kind, Work work) {
   SetMultiThreaded();  // the work uses pooled engine objects on its own thread
   auto task = std::make_unique<Task>();
+  task->Owner = owner;
   task->Directory = directory;
   task->Table = table;
   task->Kind = kind;
+  task->StartTick = GetTickCount();
+  task->Progress.OnPercentChanged = wake_;
   Task* raw = task.get();
   {
     std::lock_guard<std::mutex> guard(mutex_);
     raw->Number = nextNumber_++;
     if (nextNumber_ <= 0) nextNumber_ = 1;  // never -1, which means "no task"
-    tasks_[raw->Number] = std::move(task);
+    outcomes_.erase(raw->Number);           // a number used again after the wrap
+    running_[raw->Number] = std::move(task);
   }
   try {
     raw->Thread = std::thread([this, raw, w = std::move(work)]() mutable { Run(*raw, std::move(w)); });
   } catch (...) {
     // A task that never ran must not keep its table busy for good.
     std::lock_guard<std::mutex> guard(mutex_);
-    tasks_.erase(raw->Number);
+    running_.erase(raw->Number);
     throw;
   }
   return raw->Number;
@@ -59,13 +80,15 @@ void TqdTaskManager::Run(Task& task, Work work) {
   task.Result = result;
   task.FinishedTick = GetTickCount();
   task.Finished.store(true, std::memory_order_release);
+  if (wake_) wake_();
 }
 
 TqdTaskStatusRecord TqdTaskManager::Status(int32_t taskNumber) {
   std::lock_guard<std::mutex> guard(mutex_);
-  auto it = tasks_.find(taskNumber);
+  if (auto done = outcomes_.find(taskNumber); done != outcomes_.end()) return done->second.Status;
   TqdTaskStatusRecord status;
-  if (it == tasks_.end()) return status;
+  auto it = running_.find(taskNumber);
+  if (it == running_.end()) return status;
   Task& t = *it->second;
   status.Found = true;
   status.TaskNumber = t.Number;
@@ -74,44 +97,77 @@ TqdTaskStatusRecord TqdTaskManager::Status(int32_t taskNumber) {
   status.Done = t.Progress.Done.load(std::memory_order_relaxed);
   status.Total = t.Progress.Total.load(std::memory_order_relaxed);
   status.Kind = static_cast<uint8_t>(t.Kind);
-  // A finished task reports 100 even when it failed: the client only waits
-  // for the end; the result code travels in the bytes behind.
-  status.PercentDone = status.Finished ? 100 : status.Total > 0 ? std::min(t.Progress.Percent(), 99) : 0;
+  status.PercentDone = PercentOf(t.Progress, status.Finished);
   return status;
 }
 
 size_t TqdTaskManager::UnfinishedCount() {
   std::lock_guard<std::mutex> guard(mutex_);
-  return static_cast<size_t>(std::count_if(tasks_.begin(), tasks_.end(),
+  return static_cast<size_t>(std::count_if(running_.begin(), running_.end(),
                                            [](const auto& entry) { return !entry.second->Finished.load(); }));
+}
+
+size_t TqdTaskManager::UnfinishedCountOf(uint32_t owner) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return static_cast<size_t>(std::count_if(running_.begin(), running_.end(), [owner](const auto& entry) {
+    return entry.second->Owner == owner && !entry.second->Finished.load();
+  }));
+}
+
+size_t TqdTaskManager::Threads() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return running_.size();
 }
 
 bool TqdTaskManager::TableBusy(const std::string& directory, const std::string& table) {
   std::lock_guard<std::mutex> guard(mutex_);
-  for (const auto& [number, t] : tasks_) {
+  for (const auto& [number, t] : running_) {
     if (!t->Finished.load() && t->Directory == directory && strcasecmp(t->Table.c_str(), table.c_str()) == 0)
       return true;
   }
   return false;
 }
 
-void TqdTaskManager::Purge() {
-  std::vector<std::unique_ptr<Task>> done;
+std::vector<TqdEndedTask> TqdTaskManager::Reap() {
+  std::vector<std::unique_ptr<Task>> ended;
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    uint32_t now = GetTickCount();
-    for (auto it = tasks_.begin(); it != tasks_.end();) {
-      Task& t = *it->second;
-      if (t.Finished.load() && now - t.FinishedTick.load() > kKeepFinishedMs) {
-        done.push_back(std::move(it->second));
-        it = tasks_.erase(it);
-      } else {
+    for (auto it = running_.begin(); it != running_.end();) {
+      if (!it->second->Finished.load(std::memory_order_acquire)) {
         ++it;
+        continue;
       }
+      Task& t = *it->second;
+      Outcome& kept = outcomes_[t.Number];
+      kept.Status = {true, t.Number, t.Result.load(), t.Progress.Done.load(), t.Progress.Total.load(),
+                     static_cast<uint8_t>(t.Kind), 100, true};
+      kept.FinishedTick = t.FinishedTick.load();
+      outcomeOrder_.push_back(t.Number);
+      ended.push_back(std::move(it->second));
+      it = running_.erase(it);
+    }
+    while (outcomes_.size() > kMaxFinishedKept && !outcomeOrder_.empty()) {
+      outcomes_.erase(outcomeOrder_.front());
+      outcomeOrder_.pop_front();
     }
   }
-  for (auto& t : done) {
-    if (t->Thread.joinable()) t->Thread.join();
+  std::vector<TqdEndedTask> log;
+  for (auto& t : ended) {
+    t->Thread.join();  // it has ended: this does not wait
+    log.push_back({t->Number, t->Kind, t->Directory, t->Table, t->Result.load(), t->Progress.Reclaimed.load(),
+                   t->FinishedTick.load() - t->StartTick});
+  }
+  return log;
+}
+
+void TqdTaskManager::Purge() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  uint32_t now = GetTickCount();
+  while (!outcomeOrder_.empty()) {
+    auto it = outcomes_.find(outcomeOrder_.front());
+    if (it != outcomes_.end() && now - it->second.FinishedTick <= kKeepFinishedMs) break;
+    if (it != outcomes_.end()) outcomes_.erase(it);
+    outcomeOrder_.pop_front();
   }
 }
 
@@ -119,7 +175,7 @@ void TqdTaskManager::Shutdown() {
   std::vector<Task*> all;
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    for (auto& [number, t] : tasks_) {
+    for (auto& [number, t] : running_) {
       t->Progress.Cancelled = true;
       all.push_back(t.get());
     }

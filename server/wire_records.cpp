@@ -3,10 +3,51 @@
 #include "base/endian.h"
 
 namespace qd {
+namespace {
 
-std::string ShortStringAt(TqdBytes data, size_t offset, size_t capacity) {
-  return GetShortString(data.data() + offset, capacity);
+// Reads a record's fields in order, each within the record's checked size.
+class FieldReader {
+ public:
+  FieldReader(TqdBytes data, size_t recordSize) : data_(data), ok_(data.size() >= recordSize) {}
+  bool Ok() const { return ok_; }
+
+  int32_t Int32() {
+    if (!Within(4)) return 0;
+    int32_t value = GetInt32LE(data_.data() + at_);
+    at_ += 4;
+    return value;
+  }
+  uint8_t Byte() {
+    if (!Within(1)) return 0;
+    return data_[at_++];
+  }
+  // A short string field of `capacity` characters; a NUL in the text makes
+  // the record unreadable.
+  std::string Name(size_t capacity) {
+    if (!Within(capacity + 1)) return {};
+    std::string text = GetShortString(data_.data() + at_, capacity);
+    at_ += capacity + 1;
+    if (text.find('\0') != std::string::npos) ok_ = false;
+    return text;
+  }
+  size_t Offset() const { return at_; }
+
+ private:
+  bool Within(size_t n) {
+    if (at_ + n > data_.size()) ok_ = false;
+    return ok_;
+  }
+  TqdBytes data_;
+  size_t at_ = 0;
+  bool ok_;
+};
+
+template <class T>
+std::optional<T> IfOk(const FieldReader& reader, T value) {
+  return reader.Ok() ? std::optional<T>(std::move(value)) : std::nullopt;
 }
+
+}  // namespace
 
 std::vector<uint8_t> Int32Reply(int32_t value) {
   std::vector<uint8_t> out(4);
@@ -14,11 +55,25 @@ std::vector<uint8_t> Int32Reply(int32_t value) {
   return out;
 }
 
+std::optional<int32_t> ReadIdRequest(TqdBytes data) {
+  FieldReader r(data, kIdRequestSize);
+  int32_t id = r.Int32();
+  return IfOk(r, id);
+}
+
 void AppendAliasRow(std::vector<uint8_t>& out, const std::string& name, const std::string& path) {
   size_t at = out.size();
   out.resize(at + kAliasRowSize, 0);
-  PutShortString(out.data() + at, name, 31);
+  PutShortString(out.data() + at, name, kNameCapacity);
   PutShortString(out.data() + at + 32, path, kPathCapacity);
+}
+
+std::optional<TqdTableListRequest> ReadTableListRequest(TqdBytes data) {
+  FieldReader r(data, kTableListRequestSize);
+  TqdTableListRequest request;
+  request.DatabaseId = r.Int32();
+  request.Pattern = r.Name(kWildcardCapacity);
+  return IfOk(r, std::move(request));
 }
 
 void AppendTableRow(std::vector<uint8_t>& out, const std::string& name, const std::string& extension,
@@ -26,29 +81,118 @@ void AppendTableRow(std::vector<uint8_t>& out, const std::string& name, const st
   size_t at = out.size();
   out.resize(at + kTableRowSize, 0);
   uint8_t* p = out.data() + at;
-  PutShortString(p, name, 31);
+  PutShortString(p, name, kNameCapacity);
   PutShortString(p + 32, extension, 3);
   PutInt32LE(p + 36, records);
   PutInt32LE(p + 40, deleted);
   PutInt32LE(p + 44, indexes);
 }
 
+std::optional<TqdAddAliasRequest> ReadAddAliasRequest(TqdBytes data) {
+  FieldReader r(data, kAddAliasRequestSize);
+  TqdAddAliasRequest request;
+  request.Name = r.Name(kNameCapacity);
+  request.Path = r.Name(kPathCapacity);
+  return IfOk(r, std::move(request));
+}
+
+std::optional<std::string> ReadOpenDatabaseRequest(TqdBytes data) {
+  FieldReader r(data, kOpenDatabaseRequestSize);
+  std::string path = r.Name(kPathCapacity);
+  return IfOk(r, std::move(path));
+}
+
 std::optional<TqdOpenTableRequest> ReadOpenTableRequest(TqdBytes data) {
-  if (data.size() < kOpenTableRequestSize) return std::nullopt;
-  return TqdOpenTableRequest{GetInt32LE(data.data()), ShortStringAt(data, 4, 31),
-                             ShortStringAt(data, 36, 31), GetInt32LE(data.data() + 68)};
+  FieldReader r(data, kOpenTableRequestSize);
+  TqdOpenTableRequest request;
+  request.DatabaseId = r.Int32();
+  request.Table = r.Name(kNameCapacity);
+  request.IndexName = r.Name(kNameCapacity);
+  request.IndexId = r.Int32();
+  return IfOk(r, std::move(request));
+}
+
+std::optional<TqdTableRequest> ReadTableRequest(TqdBytes data) {
+  FieldReader r(data, kTableRequestSize);
+  TqdTableRequest request;
+  request.DatabaseId = r.Int32();
+  request.Table = r.Name(kNameCapacity);
+  return IfOk(r, std::move(request));
+}
+
+std::optional<TqdRenameTableRequest> ReadRenameTableRequest(TqdBytes data) {
+  FieldReader r(data, kRenameTableRequestSize);
+  TqdRenameTableRequest request;
+  request.DatabaseId = r.Int32();
+  request.From = r.Name(kNameCapacity);
+  request.To = r.Name(kNameCapacity);
+  return IfOk(r, std::move(request));
+}
+
+namespace {
+
+TqdCursorTableRequest ReadCursorTable(FieldReader& r) {
+  TqdCursorTableRequest request;
+  request.DatabaseId = r.Int32();
+  request.CursorId = r.Int32();
+  request.Table = r.Name(kNameCapacity);
+  return request;
+}
+
+}  // namespace
+
+std::optional<TqdCursorTableRequest> ReadEmptyTableRequest(TqdBytes data) {
+  FieldReader r(data, kEmptyTableRequestSize);
+  TqdCursorTableRequest request = ReadCursorTable(r);
+  return IfOk(r, std::move(request));
+}
+
+std::optional<TqdCursorTableRequest> ReadDeleteIndexRequest(TqdBytes data) {
+  FieldReader r(data, kDeleteIndexRequestSize);
+  TqdCursorTableRequest request = ReadCursorTable(r);
+  request.IndexName = r.Name(kNameCapacity);
+  request.IndexId = r.Int32();
+  return IfOk(r, std::move(request));
+}
+
+std::optional<TqdReindexRequest> ReadReindexRequest(TqdBytes data) {
+  FieldReader r(data, kReindexRequestSize);
+  TqdReindexRequest request;
+  request.DatabaseId = r.Int32();
+  request.Table = r.Name(kNameCapacity);
+  request.IndexName = r.Name(kNameCapacity);
+  request.IndexNumber = r.Int32();
+  return IfOk(r, std::move(request));
+}
+
+std::optional<TqdRestructureRequest> ReadRestructureRequest(TqdBytes data) {
+  FieldReader r(data, kRestructureHeaderSize);
+  TqdRestructureRequest request;
+  request.DatabaseId = r.Int32();
+  request.Overwrite = r.Byte() != 0;
+  request.Table = r.Name(kNameCapacity);
+  if (r.Ok()) request.Dictionary = data.subspan(kRestructureHeaderSize);
+  return IfOk(r, std::move(request));
 }
 
 std::optional<TqdAddIndexRequest> ReadAddIndexRequest(TqdBytes data) {
-  if (data.size() < kAddIndexRequestSize) return std::nullopt;
+  FieldReader r(data, kAddIndexRequestSize);
+  TqdAddIndexRequest request;
+  request.DatabaseId = r.Int32();
+  request.CursorId = r.Int32();
+  request.Table = r.Name(kNameCapacity);
+  r.Int32();  // the descriptor's index number: the server numbers new indexes itself
+  request.Name = r.Name(kNameCapacity);
+  if (!r.Ok()) return std::nullopt;
   const uint8_t* d = data.data() + 40;
-  TqdAddIndexRequest r{GetInt32LE(data.data()), GetInt32LE(data.data() + 4), ShortStringAt(data, 8, 31),
-                       GetShortString(d + 4, 31), GetInt32LE(d + 108), {}, d[176] != 0, d[177] != 0,
-                       d[178] != 0};
-  if (r.KeyFieldCount >= 0 && r.KeyFieldCount <= 16) {
-    for (int32_t i = 0; i < r.KeyFieldCount; ++i) r.FieldNumbers.push_back(GetInt32LE(d + 112 + 4 * i));
+  request.KeyFieldCount = GetInt32LE(d + 108);
+  if (request.KeyFieldCount >= 0 && request.KeyFieldCount <= 16) {
+    for (int32_t i = 0; i < request.KeyFieldCount; ++i) request.FieldNumbers.push_back(GetInt32LE(d + 112 + 4 * i));
   }
-  return r;
+  request.AllowDuplicates = d[176] != 0;
+  request.Ascending = d[177] != 0;
+  request.CaseInsensitive = d[178] != 0;
+  return request;
 }
 
 std::array<uint8_t, kTaskStatusReplySize> EncodeTaskStatusReply(const TqdTaskStatusRecord& s) {

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "core_harness.h"
 #include "server/maintenance.h"
@@ -13,6 +14,25 @@
 #include "test_tables.h"
 
 namespace qd::test {
+
+// Holds a task's work until the test opens it.
+class Gate {
+ public:
+  void Open() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    open_ = true;
+    opened_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    opened_.wait(lock, [this] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
 
 class CoreTest : public testing::Test {
  protected:
@@ -33,14 +53,17 @@ class CoreTest : public testing::Test {
     }
     harness_ = std::make_unique<CoreHarness>(config_);
   }
+  // The harness waits for the tasks when it goes: held ones are let go first.
+  void TearDown() override {
+    gate_.Open();
+    harness_.reset();
+  }
 
   TempDir dir_;
   TqdServerConfig config_;
   std::string salesDir_;
   std::unique_ptr<TqdDataDictionary> dict_ = OrdersDictionary();
-  // Lets tests hold a task's work; declared before the harness, which
-  // waits for the tasks when it goes.
-  std::atomic<bool> release_{false};
+  Gate gate_;  // lets tests hold a task's work
   std::unique_ptr<CoreHarness> harness_;
 };
 

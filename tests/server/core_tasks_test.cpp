@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 
 #include "core_fixture.h"
 #include "server/server_results.h"
@@ -20,6 +18,16 @@ class CoreTasksTest : public CoreTest {
     db_ = harness_->OpenDatabase(c_, "sales");
   }
   test::RecordedReply Status(int32_t task) { return harness_->Request(c_, msgGetTaskStatus, Int32Reply(task)); }
+  // A task of `owner` that publishes done/total and then waits for the
+  // gate; it ends without moving its percentage again.
+  int32_t HeldTask(const std::string& table, int64_t total = 0, int64_t done = 0, TqdCoreConnection owner = 0) {
+    return harness_->Core().Tasks().Start(owner, salesDir_, table, TqdTaskKind::Rebuild,
+                                          [this, total, done](TqdTableStore&, TqdTaskProgress& p) {
+                                            p.Total = total;
+                                            p.Advance(done);
+                                            gate_.Wait();
+                                          });
+  }
   // Polls until the task says finished; returns the percentages seen.
   std::vector<int32_t> PollToFinished(int32_t task) {
     std::vector<int32_t> seen;
@@ -109,26 +117,48 @@ TEST_F(CoreTasksTest, AddIndexThroughACursor) {
 }
 
 // A status poll that has no news waits until the progress moves (or the
-// wait runs out) and is answered from the timer.
+// wait runs out).
 TEST_F(CoreTasksTest, RepeatedPollWaitsForProgress) {
-  int32_t task = harness_->Core().Tasks().Start(salesDir_, "Orders", TqdTaskKind::Rebuild,
-                                                [this](TqdTableStore&, TqdTaskProgress& p) {
-                                                  p.Total = 10;
-                                                  p.Done = 5;
-                                                  while (!release_) std::this_thread::yield();
-                                                  p.Done = 10;
-                                                });
-  // Wait until the task has published its progress.
-  int32_t percent = 0;
-  for (int i = 0; i < 10000 && percent != 50; ++i) percent = GetInt32LE(Status(task).Data.data() + 20);
-  ASSERT_EQ(percent, 50);
+  int32_t task = HeldTask("Orders", 10, 5);
+  ASSERT_TRUE(harness_->PumpUntil([&] { return GetInt32LE(Status(task).Data.data() + 20) == 50; }));
   harness_->Core().OnRequest(c_, {msgGetTaskStatus, 0, false, Int32Reply(task)});
   EXPECT_TRUE(harness_->Output().Replies.empty());
   EXPECT_EQ(harness_->Core().WaitingStatusAnswers(), 1u);
-  release_ = true;
+  gate_.Open();
   auto r = harness_->NextReply();
   ASSERT_EQ(r.Data.size(), 33u);
   EXPECT_EQ(harness_->Core().WaitingStatusAnswers(), 0u);
+}
+
+// The end of a task reaches a waiting poll at once, from the task's own
+// thread, not on the next tick of the timer.
+TEST_F(CoreTasksTest, AWaitingPollIsAnsweredWhenTheTaskEnds) {
+  int32_t task = HeldTask("Orders", 10, 5);
+  ASSERT_TRUE(harness_->PumpUntil([&] { return GetInt32LE(Status(task).Data.data() + 20) == 50; }));
+  harness_->Core().OnRequest(c_, {msgGetTaskStatus, 0, false, Int32Reply(task)});
+  ASSERT_EQ(harness_->Core().WaitingStatusAnswers(), 1u);
+  gate_.Open();
+  ASSERT_TRUE(harness_->PumpUntil([&] { return !harness_->Output().Replies.empty(); }, std::chrono::seconds(10),
+                                  /*timer=*/false));
+  auto r = harness_->NextReply();
+  EXPECT_EQ(r.Data[kFinishedOffset], 1);
+  EXPECT_EQ(GetInt32LE(r.Data.data() + kPercentDoneOffset), 100);
+}
+
+// A task that failed says so with its code: the client's check raises it
+// instead of showing a full bar.
+TEST_F(CoreTasksTest, AFailedTaskAnswersItsFailure) {
+  int32_t task = harness_->Core().Tasks().Start(c_, salesDir_, "Orders", TqdTaskKind::Rebuild,
+                                                [](TqdTableStore&, TqdTaskProgress&) {
+                                                  throw EqdStorageError(qdErrKeyViolation, "duplicate key");
+                                                });
+  test::RecordedReply r;
+  ASSERT_TRUE(harness_->PumpUntil([&] {
+    r = Status(task);
+    return r.Data.size() == 33u && r.Data[kFinishedOffset] != 0;
+  }));
+  EXPECT_EQ(r.Result, qdErrKeyViolation);
+  EXPECT_EQ(GetUInt32LE(r.Data.data() + 4), qdErrKeyViolation);
 }
 
 TEST_F(CoreTasksTest, TaskSurvivesItsClient) {
@@ -137,37 +167,58 @@ TEST_F(CoreTasksTest, TaskSurvivesItsClient) {
   int32_t task = GetInt32LE(harness_->Request(c_, msgReindexTable, req).Data.data());
   harness_->Core().RemoveConnection(c_);
   TqdCoreConnection other = harness_->LoggedIn();
-  for (int i = 0; i < 100000; ++i) {
-    auto r = harness_->Request(other, msgGetTaskStatus, Int32Reply(task));
-    ASSERT_EQ(r.Data[32], 1);
-    if (r.Data[28]) break;
-  }
+  test::RecordedReply r;
+  ASSERT_TRUE(harness_->PumpUntil([&] {
+    r = harness_->Request(other, msgGetTaskStatus, Int32Reply(task));
+    return r.Data.size() == 33u && r.Data[kFinishedOffset] != 0;
+  }));
+  EXPECT_EQ(r.Result, 0);
+  EXPECT_EQ(GetInt32LE(r.Data.data() + kPercentDoneOffset), 100);
 }
 
 TEST_F(CoreTasksTest, TableChangesWaitForTasks) {
-  harness_->Core().Tasks().Start(salesDir_, "Orders", TqdTaskKind::Pack, [this](TqdTableStore&, TqdTaskProgress&) {
-    while (!release_) std::this_thread::yield();
-  });
+  HeldTask("Orders");
   EXPECT_EQ(harness_->Request(c_, msgDeleteTable, TableRequest(db_, "Orders")).Result, qdErrTableBusy);
-  release_ = true;
 }
 
-// Each task has a thread of its own, so the unfinished tasks are capped: a
-// client asking for work without end cannot make threads without end.
+// Each task has a thread of its own, so the unfinished tasks are capped, in
+// all and for each client: a client asking for work without end cannot make
+// threads without end, nor keep others from starting theirs.
 TEST_F(CoreTasksTest, UnfinishedTasksAreCapped) {
-  for (size_t n = 0; n < kMaxUnfinishedTasks; ++n) {
-    harness_->Core().Tasks().Start(salesDir_, "Other", TqdTaskKind::Pack, [this](TqdTableStore&, TqdTaskProgress&) {
-      while (!release_) std::this_thread::yield();
-    });
-  }
+  for (size_t n = 0; n < kMaxTasksPerClient; ++n) HeldTask("Other", 0, 0, c_);
   EXPECT_EQ(harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders")).Result, qdErrDirBusy);
-  release_ = true;
-  auto pack = harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders"));
-  for (int i = 0; i < 1000 && pack.Result == qdErrDirBusy; ++i) {
-    // The held tasks finish on their own threads; wait until one has.
-    pack = harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders"));
+  TqdCoreConnection other = harness_->LoggedIn();
+  int32_t otherDb = harness_->OpenDatabase(other, "sales");
+  EXPECT_EQ(harness_->Request(other, msgPackTable, TableRequest(otherDb, "Orders")).Result, 0);
+  for (size_t n = kMaxTasksPerClient + 1; n < kMaxUnfinishedTasks; ++n) HeldTask("Other", 0, 0, 0);
+  EXPECT_EQ(harness_->Request(other, msgPackTable, TableRequest(otherDb, "Orders")).Result, qdErrDirBusy);
+  gate_.Open();
+  ASSERT_TRUE(harness_->PumpUntil(
+      [&] { return harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders")).Result == 0; }));
+}
+
+// A task's thread is joined as soon as the task ends: instant tasks without
+// end do not pile up threads until the results are forgotten.
+TEST_F(CoreTasksTest, ThreadsOfEndedTasksAreJoined) {
+  std::vector<uint8_t> req = TableRequest(db_, "Orders", 72);  // index 0: nothing to do
+  for (int i = 0; i < 200; ++i) {
+    // Past the cap of tasks per client, wait for the earlier ones to end.
+    ASSERT_TRUE(harness_->PumpUntil([&] { return harness_->Request(c_, msgReindexTable, req).Result == 0; })) << i;
   }
-  EXPECT_EQ(pack.Result, 0);
+  ASSERT_TRUE(harness_->PumpUntil([&] { return harness_->Core().Tasks().Threads() == 0; }));
+  auto last = Status(200);
+  EXPECT_EQ(last.Data[kFinishedOffset], 1);  // the results are still there
+  EXPECT_EQ(GetInt32LE(last.Data.data()), 200);
+}
+
+// Each task that ends is logged with what it did and how.
+TEST_F(CoreTasksTest, EndedTasksAreLogged) {
+  auto r = harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders"));
+  ASSERT_EQ(r.Result, 0);
+  ASSERT_TRUE(harness_->PumpUntil([&] { return !harness_->Log.empty(); }));
+  EXPECT_NE(harness_->Log[0].find("task 1 (pack of Orders in " + salesDir_ + ") finished"), std::string::npos)
+      << harness_->Log[0];
+  EXPECT_NE(harness_->Log[0].find("bytes given back"), std::string::npos) << harness_->Log[0];
 }
 
 }  // namespace
