@@ -1,9 +1,12 @@
 #include "comms/QDClComm.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
+#include "base/QDLLExcp.h"
 #include "comms/QDNetMsg.h"
 #include "comms/discovery.h"
 #include "comms/keepalive.h"
@@ -50,6 +53,7 @@ void TqdClientCommsEngine::Startup() { transport_->Start(); }
 
 TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::string_view userName,
                                        std::string_view password) {
+  RequireOwnerThread("Attach");
   std::lock_guard guard(lock_);
   if (IsConnected()) Detach();
   TqdName name(NamePartOf(serverAddress));
@@ -85,6 +89,7 @@ TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::stri
 }
 
 void TqdClientCommsEngine::Detach() {
+  RequireOwnerThread("Detach");
   std::lock_guard guard(lock_);
   if (!IsConnected()) return;
   Request(msgDetach, nullptr, 0, nullptr, 0);  // refused with 8455 inside a request: only the hang-up then
@@ -94,6 +99,7 @@ void TqdClientCommsEngine::Detach() {
 
 TqdResult TqdClientCommsEngine::Request(TqdMsgID msgId, const TqdRequestData& request,
                                         const TqdReplyTarget& reply) {
+  RequireOwnerThread("Request");
   std::lock_guard guard(lock_);
   if (!IsConnected()) return qdErrNetServerNotFound;
   if (busy_) return qdErrReentered;
@@ -102,7 +108,15 @@ TqdResult TqdClientCommsEngine::Request(TqdMsgID msgId, const TqdRequestData& re
     bool& busy;
     ~EndBusy() { busy = false; }
   } endBusy{busy_};
-  return RequestLocked(msgId, request, reply);
+  try {
+    return RequestLocked(msgId, request, reply);
+  } catch (const EqdCommsException&) {
+    // The transport failed while sending or waiting (a reset, a send that
+    // stalled): how far the exchange got is unknown, so the connection is
+    // dropped as a lost one is.
+    LoseSync();
+    return qdErrNetTimeout;
+  }
 }
 
 TqdResult TqdClientCommsEngine::RequestLocked(TqdMsgID msgId, const TqdRequestData& request,
@@ -205,6 +219,14 @@ void TqdClientCommsEngine::LoseSync() {
   if (IsConnected()) transport_->HangUp(connection_);
 }
 
+void TqdClientCommsEngine::RequireOwnerThread(const char* operation) const {
+  if (std::this_thread::get_id() == owner_) return;
+  // A request pumps the owner's message queue and the transport is not
+  // shared between threads: going on would race on both.
+  std::fprintf(stderr, "TqdClientCommsEngine::%s called off the thread that created the engine\n", operation);
+  std::abort();
+}
+
 bool TqdClientCommsEngine::OnMessage(TqdConnectionHandle handle, size_t size, uint8_t* part) {
   std::lock_guard guard(lock_);
   if (size == 0) return true;
@@ -250,6 +272,7 @@ void TqdClientCommsEngine::OnDatagram(const uint8_t* data, size_t size) {
 }
 
 void TqdClientCommsEngine::GetServerNames(std::vector<std::string>& list) {
+  RequireOwnerThread("GetServerNames");
   if (transport_->IsSingleUser()) {
     list.assign(1, kLocalServerName);
     return;

@@ -7,15 +7,18 @@
 //
 // Result codes of its own: 11278 not connected / cannot connect, 8455
 // re-entered, 11276 no reply in time or connection lost (also when the
-// server's bytes stop making sense: the connection is dropped at once),
-// 12039 server too old, 10036 login refused, 11271 a reply whose data kind
-// is not what the caller asked for. Any other code is the server's.
+// server's bytes stop making sense, or the transport fails while sending or
+// waiting: the connection is dropped at once), 12039 server too old, 10036
+// login refused, 11271 a reply whose data kind is not what the caller asked
+// for. Any other code is the server's. A transport that raises during an
+// exchange (Request, and Attach's requests) is answered with 11276, never
+// passed on; only making a connection may still raise (no socket to be had).
 //
-// Thread rules: requests run on the thread that created the engine (the
-// owner of its transport's notify window). The engine's lock is held for a
-// whole request, the wait included; another thread calling Request waits on
-// it. A request started while one is running on the same thread (from the
-// idle event) answers 8455.
+// Thread rules: the engine belongs to the thread that created it (the owner
+// of its transport's notify window, whose messages a waiting request pumps).
+// Attach, Detach, Request and GetServerNames must be called on that thread;
+// a call from any other thread aborts the program, in every build. A request
+// started while one is running (from the idle event) answers 8455.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +26,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "base/padlock.h"
@@ -108,6 +112,8 @@ class TqdClientCommsEngine {
   TqdResult CopyReply(TqdReceivedMessage* message, const TqdReplyTarget& reply);
   // The server's bytes no longer make sense: drop the connection at once.
   void LoseSync();
+  // Aborts the program when called off the owner thread.
+  void RequireOwnerThread(const char* operation) const;
 
   bool OnMessage(TqdConnectionHandle handle, size_t size, uint8_t* part);
   void OnConnectionLost(TqdConnectionHandle handle);
@@ -126,6 +132,7 @@ class TqdClientCommsEngine {
   std::vector<uint8_t> sendBuffer_;
   TqdName clientName_;
   TqdTimer replyTimer_;
+  std::thread::id owner_ = std::this_thread::get_id();
 };
 
 }  // namespace qd

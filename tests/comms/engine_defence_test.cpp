@@ -2,8 +2,6 @@
 // keep-alives, parts that bring no reply nearer, malformed replies.
 #include <gtest/gtest.h>
 
-#include "base/QDLLExcp.h"
-#include "base/string_ids.h"
 #include "comms/bundle.h"
 #include "engine_fixture.h"
 
