@@ -66,7 +66,8 @@ TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::stri
   uint8_t request[kAttachRequestSize];
   EncodeAttachRequest({std::string(clientName_.View()), std::string(TqdName(userName).View())}, request);
   uint8_t replyBytes[kAttachReplySize] = {};
-  TqdResult result = Request(msgAttach, request, sizeof request, replyBytes, sizeof replyBytes);
+  TqdResult result = Request(msgAttach, TqdRequestData{.Block = request, .Length = sizeof request},
+                             TqdReplyTarget{.Buffer = replyBytes, .Length = sizeof replyBytes, .FixedSize = true});
   if (result != qdOK) {
     transport_->HangUp(handle);
     return result;
@@ -101,6 +102,7 @@ TqdResult TqdClientCommsEngine::Request(TqdMsgID msgId, const TqdRequestData& re
                                         const TqdReplyTarget& reply) {
   RequireOwnerThread("Request");
   std::lock_guard guard(lock_);
+  if (reply.Received != nullptr) *reply.Received = 0;
   if (!IsConnected()) return qdErrNetServerNotFound;
   if (busy_) return qdErrReentered;
   busy_ = true;
@@ -206,11 +208,18 @@ TqdResult TqdClientCommsEngine::CopyReply(TqdReceivedMessage* message, const Tqd
     queue_.RemoveHead();
     return qdErrNetUnknown;
   }
+  if (reply.FixedSize && reply.Stream == nullptr && size < reply.Length) {
+    // A record cut short: whatever the server sends next cannot be trusted.
+    queue_.RemoveHead();
+    LoseSync();
+    return qdErrNetTimeout;
+  }
   if (reply.Stream != nullptr && size > 0) {
     reply.Stream->Write(message->Data.data(), size);
   } else if (reply.Buffer != nullptr && size > 0) {
     std::memcpy(reply.Buffer, message->Data.data(), std::min<size_t>(reply.Length, size));
   }
+  if (reply.Received != nullptr) *reply.Received = static_cast<uint32_t>(size);
   queue_.RemoveHead();
   return qdOK;
 }

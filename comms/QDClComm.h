@@ -59,6 +59,15 @@ struct TqdReplyTarget {
   void* Buffer = nullptr;
   uint32_t Length = 0;
   TqdMemoryStream* Stream = nullptr;
+  // A buffer that holds a record of fixed layout: a successful reply with
+  // fewer than Length bytes of data means the server's bytes no longer make
+  // sense, and is answered with 11276 after dropping the connection. (A
+  // longer one fills the buffer, as any reply.)
+  bool FixedSize = false;
+  // When set, receives the number of data bytes of a successful reply, as
+  // the server sent them (a buffer keeps at most Length of them); 0 for any
+  // other result.
+  uint32_t* Received = nullptr;
 };
 
 inline constexpr uint32_t kDefaultReplyTimeoutMs = 3600000;
@@ -76,7 +85,8 @@ class TqdClientCommsEngine {
   // Starts the transport once; transport errors reach the caller.
   void Startup();
 
-  // `serverAddress` is "name@address" or a bare name. Detaches first.
+  // `serverAddress` is "name@address" or a bare name. Detaches first. The
+  // 25-byte attach reply is a fixed-size record.
   TqdResult Attach(std::string_view serverAddress, std::string_view userName, std::string_view password);
   void Detach();
   bool IsConnected() const { return connection_ != 0; }
@@ -89,7 +99,7 @@ class TqdClientCommsEngine {
 
   // Sends one request and waits for its reply (see the header comment).
   TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
-  // A block request with a reply buffer.
+  // A block request with a reply buffer that takes at most its length.
   TqdResult Request(TqdMsgID msgId, const void* request, uint32_t requestLength, void* reply,
                     uint32_t replyLength) {
     return Request(msgId, TqdRequestData{request, requestLength, nullptr}, TqdReplyTarget{reply, replyLength, nullptr});
