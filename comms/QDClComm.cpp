@@ -60,6 +60,9 @@ TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::stri
   TqdName address(AddressPartOf(serverAddress));
   TqdConnectionHandle handle = transport_->Call(address.View());
   if (handle == 0) return qdErrNetServerNotFound;
+  // What a lost connection left queued answers nothing on this one, even
+  // where the new connection got the old one's handle.
+  queue_.Clear();
   connection_ = handle;
   transport_->ConnectionInUse(handle);
 
@@ -186,12 +189,12 @@ TqdResult TqdClientCommsEngine::WaitForMessage() {
   StartTimer(replyTimer_, static_cast<int32_t>(std::min<uint32_t>(replyTimeout_, kTimerMaxMs)));
   while (queue_.IsEmpty() && !TimerExpired(replyTimer_) && IsConnected())
     transport_->Breathe(Slice(replyTimer_));
+  // A message completed before the connection was lost still counts: a
+  // server may answer and hang up at once, and both may be read in one go.
+  if (!queue_.IsEmpty()) return qdOK;
   if (!IsConnected()) return qdErrNetTimeout;
-  if (queue_.IsEmpty()) {
-    Detach();  // its message 2 is refused while busy: only the hang-up happens
-    return qdErrNetTimeout;
-  }
-  return qdOK;
+  Detach();  // its message 2 is refused while busy: only the hang-up happens
+  return qdErrNetTimeout;
 }
 
 TqdResult TqdClientCommsEngine::CopyReply(TqdReceivedMessage* message, const TqdReplyTarget& reply) {
@@ -271,7 +274,10 @@ bool TqdClientCommsEngine::OnMessage(TqdConnectionHandle handle, size_t size, ui
 void TqdClientCommsEngine::OnConnectionLost(TqdConnectionHandle handle) {
   std::lock_guard guard(lock_);
   if (handle == connection_) connection_ = 0;
-  queue_.DropConnection(handle);
+  // Only what is still being put together goes: a reply that was complete
+  // before the loss still answers the request waiting for it. A later
+  // request needs a new connection, which starts with an empty queue.
+  queue_.DropUnfinished(handle);
   serverName_ = TqdName();
 }
 

@@ -14,6 +14,11 @@
 // exchange (Request, and Attach's requests) is answered with 11276, never
 // passed on; only making a connection may still raise (no socket to be had).
 //
+// A reply that was complete before its connection was lost still answers
+// the request waiting for it (a server may answer, then hang up at once);
+// nothing received on a lost connection answers a request made on a later
+// one.
+//
 // Thread rules: the engine belongs to the thread that created it (the owner
 // of its transport's notify window, whose messages a waiting request pumps).
 // Attach, Detach, Request and GetServerNames must be called on that thread;
@@ -86,7 +91,9 @@ class TqdClientCommsEngine {
   void Startup();
 
   // `serverAddress` is "name@address" or a bare name. Detaches first. The
-  // 25-byte attach reply is a fixed-size record.
+  // 25-byte attach reply is a fixed-size record. Any failure of the login
+  // confirmation answers 10036, so that the caller asks the user again; the
+  // server may have hung up meanwhile, and the next Attach connects anew.
   TqdResult Attach(std::string_view serverAddress, std::string_view userName, std::string_view password);
   void Detach();
   bool IsConnected() const { return connection_ != 0; }
