@@ -1,9 +1,12 @@
 #include "comms/QDClComm.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
+#include "base/QDLLExcp.h"
 #include "comms/QDNetMsg.h"
 #include "comms/discovery.h"
 #include "comms/keepalive.h"
@@ -50,19 +53,24 @@ void TqdClientCommsEngine::Startup() { transport_->Start(); }
 
 TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::string_view userName,
                                        std::string_view password) {
+  RequireOwnerThread("Attach");
   std::lock_guard guard(lock_);
   if (IsConnected()) Detach();
   TqdName name(NamePartOf(serverAddress));
   TqdName address(AddressPartOf(serverAddress));
   TqdConnectionHandle handle = transport_->Call(address.View());
   if (handle == 0) return qdErrNetServerNotFound;
+  // What a lost connection left queued answers nothing on this one, even
+  // where the new connection got the old one's handle.
+  queue_.Clear();
   connection_ = handle;
   transport_->ConnectionInUse(handle);
 
   uint8_t request[kAttachRequestSize];
   EncodeAttachRequest({std::string(clientName_.View()), std::string(TqdName(userName).View())}, request);
   uint8_t replyBytes[kAttachReplySize] = {};
-  TqdResult result = Request(msgAttach, request, sizeof request, replyBytes, sizeof replyBytes);
+  TqdResult result = Request(msgAttach, TqdRequestData{.Block = request, .Length = sizeof request},
+                             TqdReplyTarget{.Buffer = replyBytes, .Length = sizeof replyBytes, .FixedSize = true});
   if (result != qdOK) {
     transport_->HangUp(handle);
     return result;
@@ -85,6 +93,7 @@ TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::stri
 }
 
 void TqdClientCommsEngine::Detach() {
+  RequireOwnerThread("Detach");
   std::lock_guard guard(lock_);
   if (!IsConnected()) return;
   Request(msgDetach, nullptr, 0, nullptr, 0);  // refused with 8455 inside a request: only the hang-up then
@@ -94,7 +103,9 @@ void TqdClientCommsEngine::Detach() {
 
 TqdResult TqdClientCommsEngine::Request(TqdMsgID msgId, const TqdRequestData& request,
                                         const TqdReplyTarget& reply) {
+  RequireOwnerThread("Request");
   std::lock_guard guard(lock_);
+  if (reply.Received != nullptr) *reply.Received = 0;
   if (!IsConnected()) return qdErrNetServerNotFound;
   if (busy_) return qdErrReentered;
   busy_ = true;
@@ -102,7 +113,15 @@ TqdResult TqdClientCommsEngine::Request(TqdMsgID msgId, const TqdRequestData& re
     bool& busy;
     ~EndBusy() { busy = false; }
   } endBusy{busy_};
-  return RequestLocked(msgId, request, reply);
+  try {
+    return RequestLocked(msgId, request, reply);
+  } catch (const EqdCommsException&) {
+    // The transport failed while sending or waiting (a reset, a send that
+    // stalled): how far the exchange got is unknown, so the connection is
+    // dropped as a lost one is.
+    LoseSync();
+    return qdErrNetTimeout;
+  }
 }
 
 TqdResult TqdClientCommsEngine::RequestLocked(TqdMsgID msgId, const TqdRequestData& request,
@@ -170,12 +189,12 @@ TqdResult TqdClientCommsEngine::WaitForMessage() {
   StartTimer(replyTimer_, static_cast<int32_t>(std::min<uint32_t>(replyTimeout_, kTimerMaxMs)));
   while (queue_.IsEmpty() && !TimerExpired(replyTimer_) && IsConnected())
     transport_->Breathe(Slice(replyTimer_));
+  // A message completed before the connection was lost still counts: a
+  // server may answer and hang up at once, and both may be read in one go.
+  if (!queue_.IsEmpty()) return qdOK;
   if (!IsConnected()) return qdErrNetTimeout;
-  if (queue_.IsEmpty()) {
-    Detach();  // its message 2 is refused while busy: only the hang-up happens
-    return qdErrNetTimeout;
-  }
-  return qdOK;
+  Detach();  // its message 2 is refused while busy: only the hang-up happens
+  return qdErrNetTimeout;
 }
 
 TqdResult TqdClientCommsEngine::CopyReply(TqdReceivedMessage* message, const TqdReplyTarget& reply) {
@@ -192,17 +211,32 @@ TqdResult TqdClientCommsEngine::CopyReply(TqdReceivedMessage* message, const Tqd
     queue_.RemoveHead();
     return qdErrNetUnknown;
   }
+  if (reply.FixedSize && reply.Stream == nullptr && size < reply.Length) {
+    // A record cut short: whatever the server sends next cannot be trusted.
+    queue_.RemoveHead();
+    LoseSync();
+    return qdErrNetTimeout;
+  }
   if (reply.Stream != nullptr && size > 0) {
     reply.Stream->Write(message->Data.data(), size);
   } else if (reply.Buffer != nullptr && size > 0) {
     std::memcpy(reply.Buffer, message->Data.data(), std::min<size_t>(reply.Length, size));
   }
+  if (reply.Received != nullptr) *reply.Received = static_cast<uint32_t>(size);
   queue_.RemoveHead();
   return qdOK;
 }
 
 void TqdClientCommsEngine::LoseSync() {
   if (IsConnected()) transport_->HangUp(connection_);
+}
+
+void TqdClientCommsEngine::RequireOwnerThread(const char* operation) const {
+  if (std::this_thread::get_id() == owner_) return;
+  // A request pumps the owner's message queue and the transport is not
+  // shared between threads: going on would race on both.
+  std::fprintf(stderr, "TqdClientCommsEngine::%s called off the thread that created the engine\n", operation);
+  std::abort();
 }
 
 bool TqdClientCommsEngine::OnMessage(TqdConnectionHandle handle, size_t size, uint8_t* part) {
@@ -240,7 +274,10 @@ bool TqdClientCommsEngine::OnMessage(TqdConnectionHandle handle, size_t size, ui
 void TqdClientCommsEngine::OnConnectionLost(TqdConnectionHandle handle) {
   std::lock_guard guard(lock_);
   if (handle == connection_) connection_ = 0;
-  queue_.DropConnection(handle);
+  // Only what is still being put together goes: a reply that was complete
+  // before the loss still answers the request waiting for it. A later
+  // request needs a new connection, which starts with an empty queue.
+  queue_.DropUnfinished(handle);
   serverName_ = TqdName();
 }
 
@@ -250,6 +287,7 @@ void TqdClientCommsEngine::OnDatagram(const uint8_t* data, size_t size) {
 }
 
 void TqdClientCommsEngine::GetServerNames(std::vector<std::string>& list) {
+  RequireOwnerThread("GetServerNames");
   if (transport_->IsSingleUser()) {
     list.assign(1, kLocalServerName);
     return;

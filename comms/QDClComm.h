@@ -7,15 +7,23 @@
 //
 // Result codes of its own: 11278 not connected / cannot connect, 8455
 // re-entered, 11276 no reply in time or connection lost (also when the
-// server's bytes stop making sense: the connection is dropped at once),
-// 12039 server too old, 10036 login refused, 11271 a reply whose data kind
-// is not what the caller asked for. Any other code is the server's.
+// server's bytes stop making sense, or the transport fails while sending or
+// waiting: the connection is dropped at once), 12039 server too old, 10036
+// login refused, 11271 a reply whose data kind is not what the caller asked
+// for. Any other code is the server's. A transport that raises during an
+// exchange (Request, and Attach's requests) is answered with 11276, never
+// passed on; only making a connection may still raise (no socket to be had).
 //
-// Thread rules: requests run on the thread that created the engine (the
-// owner of its transport's notify window). The engine's lock is held for a
-// whole request, the wait included; another thread calling Request waits on
-// it. A request started while one is running on the same thread (from the
-// idle event) answers 8455.
+// A reply that was complete before its connection was lost still answers
+// the request waiting for it (a server may answer, then hang up at once);
+// nothing received on a lost connection answers a request made on a later
+// one.
+//
+// Thread rules: the engine belongs to the thread that created it (the owner
+// of its transport's notify window, whose messages a waiting request pumps).
+// Attach, Detach, Request and GetServerNames must be called on that thread;
+// a call from any other thread aborts the program, in every build. A request
+// started while one is running (from the idle event) answers 8455.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +31,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "base/padlock.h"
@@ -55,6 +64,15 @@ struct TqdReplyTarget {
   void* Buffer = nullptr;
   uint32_t Length = 0;
   TqdMemoryStream* Stream = nullptr;
+  // A buffer that holds a record of fixed layout: a successful reply with
+  // fewer than Length bytes of data means the server's bytes no longer make
+  // sense, and is answered with 11276 after dropping the connection. (A
+  // longer one fills the buffer, as any reply.)
+  bool FixedSize = false;
+  // When set, receives the number of data bytes of a successful reply, as
+  // the server sent them (a buffer keeps at most Length of them); 0 for any
+  // other result.
+  uint32_t* Received = nullptr;
 };
 
 inline constexpr uint32_t kDefaultReplyTimeoutMs = 3600000;
@@ -72,7 +90,10 @@ class TqdClientCommsEngine {
   // Starts the transport once; transport errors reach the caller.
   void Startup();
 
-  // `serverAddress` is "name@address" or a bare name. Detaches first.
+  // `serverAddress` is "name@address" or a bare name. Detaches first. The
+  // 25-byte attach reply is a fixed-size record. Any failure of the login
+  // confirmation answers 10036, so that the caller asks the user again; the
+  // server may have hung up meanwhile, and the next Attach connects anew.
   TqdResult Attach(std::string_view serverAddress, std::string_view userName, std::string_view password);
   void Detach();
   bool IsConnected() const { return connection_ != 0; }
@@ -85,7 +106,7 @@ class TqdClientCommsEngine {
 
   // Sends one request and waits for its reply (see the header comment).
   TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
-  // A block request with a reply buffer.
+  // A block request with a reply buffer that takes at most its length.
   TqdResult Request(TqdMsgID msgId, const void* request, uint32_t requestLength, void* reply,
                     uint32_t replyLength) {
     return Request(msgId, TqdRequestData{request, requestLength, nullptr}, TqdReplyTarget{reply, replyLength, nullptr});
@@ -108,6 +129,8 @@ class TqdClientCommsEngine {
   TqdResult CopyReply(TqdReceivedMessage* message, const TqdReplyTarget& reply);
   // The server's bytes no longer make sense: drop the connection at once.
   void LoseSync();
+  // Aborts the program when called off the owner thread.
+  void RequireOwnerThread(const char* operation) const;
 
   bool OnMessage(TqdConnectionHandle handle, size_t size, uint8_t* part);
   void OnConnectionLost(TqdConnectionHandle handle);
@@ -126,6 +149,7 @@ class TqdClientCommsEngine {
   std::vector<uint8_t> sendBuffer_;
   TqdName clientName_;
   TqdTimer replyTimer_;
+  std::thread::id owner_ = std::this_thread::get_id();
 };
 
 }  // namespace qd

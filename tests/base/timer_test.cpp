@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "base/ticks.h"
 #include "base/timer.h"
 
 namespace qd {
 namespace {
 
-uint32_t g_now = 0;
+// Atomic: a tick source may be read on any thread.
+std::atomic<uint32_t> g_now{0};
 uint32_t FakeTicks() { return g_now; }
 
 class TimerTest : public ::testing::Test {

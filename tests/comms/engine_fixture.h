@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 
 #include "base/ticks.h"
@@ -18,6 +20,10 @@
 namespace qd::test {
 
 using Bytes = std::vector<uint8_t>;
+
+// What "at once" means in a test: far less than the engine's one-hour reply
+// time-out, yet generous for busy cores under the sanitizers.
+inline constexpr auto kAtOnce = std::chrono::seconds(30);
 
 // A private directory for the single-user socket of one test.
 class SocketDirectory {
@@ -57,9 +63,10 @@ class EngineTest : public ::testing::TestWithParam<PeerTransport> {
   TqdResult Attach(std::string_view password = "secret") {
     return engine_->Attach("QDTEST@127.0.0.1", "bob", password);
   }
-  // Lets the client handle its messages until `done` holds (at most 5 s).
+  // Lets the client handle its messages until `done` holds (false when it
+  // has not held within kAtOnce).
   bool PumpClientUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto deadline = std::chrono::steady_clock::now() + kAtOnce;
     while (!done()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       engine_->Transport().Breathe(10);
@@ -82,9 +89,9 @@ inline std::string TransportName(const ::testing::TestParamInfo<PeerTransport>& 
 }
 
 // A tick source that the tests move by hand; Install and Uninstall bracket
-// its use.
+// its use. The peer's thread reads it too.
 struct FakeClock {
-  static inline uint32_t Now = 1000;
+  static inline std::atomic<uint32_t> Now{1000};
   static uint32_t Ticks() { return Now; }
   static void Install(uint32_t now = 1000) {
     Now = now;

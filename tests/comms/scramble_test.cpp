@@ -2,6 +2,7 @@
 // (signed 32-bit arithmetic, truncating division).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <vector>
 
 #include "base/ticks.h"
@@ -36,7 +37,8 @@ TEST(ScrambleKeyTest, SeedFromAttachUsesThePasswordHashOnlyWhenSecure) {
   EXPECT_EQ(ScramblingSeed(-1, true, "ab"), static_cast<int32_t>(0xFFFFFFFFu ^ 0x672u));
 }
 
-uint32_t g_ticks = 0;
+// Atomic: a tick source may be read on any thread.
+std::atomic<uint32_t> g_ticks{0};
 uint32_t FakeTicks() { return g_ticks; }
 
 TEST(ScrambleKeyTest, ZeroSeedTakesTheTickCountOrTheFallback) {

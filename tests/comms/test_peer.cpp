@@ -1,5 +1,8 @@
 #include "test_peer.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
 
 #include "base/padlock.h"
@@ -9,16 +12,27 @@
 namespace qd::test {
 namespace {
 
-constexpr auto kPeerWait = std::chrono::seconds(5);
+// What the peer's waits allow: far beyond what a step takes even on busy
+// cores under the sanitizers; a passing test never waits that long.
+constexpr auto kPeerWait = std::chrono::seconds(20);
 
 }  // namespace
 
 TestPeer::TestPeer(PeerTransport transport, PeerBehaviour behaviour) : behaviour_(std::move(behaviour)) {
   SetMultiThreaded();
   thread_ = std::thread([this, transport] { Main(transport); });
-  std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, kPeerWait, [this] { return ready_; });
-  if (!startError_.empty()) throw std::runtime_error(startError_);
+  std::string error;
+  {
+    std::unique_lock lock(mutex_);
+    if (!changed_.wait_for(lock, kPeerWait, [this] { return ready_; })) startError_ = "the peer did not start";
+    error = startError_;
+  }
+  if (!error.empty()) {
+    // The thread must be joined before the constructor gives up.
+    stop_ = true;
+    thread_.join();
+    throw std::runtime_error(error);
+  }
 }
 
 TestPeer::~TestPeer() {
@@ -50,9 +64,17 @@ int TestPeer::ConnectionCount() {
 
 void TestPeer::Run(std::function<void(TqdBaseCommsProtocol&, TqdServerEndpoint&)> task) {
   std::unique_lock lock(mutex_);
-  tasks_.push_back(std::move(task));
   uint64_t ticket = ++submitted_;
-  changed_.wait_for(lock, kPeerWait, [&] { return finished_ >= ticket; });
+  tasks_.emplace_back(ticket, std::move(task));
+  if (changed_.wait_for(lock, kPeerWait, [&] { return finished_ >= ticket; })) return;
+  auto pending = std::find_if(tasks_.begin(), tasks_.end(), [&](const auto& t) { return t.first == ticket; });
+  if (pending != tasks_.end()) {
+    tasks_.erase(pending);
+    ADD_FAILURE() << "the peer did not take a task in time";
+    return;
+  }
+  // Taken and running: it uses the caller's references until it ends.
+  changed_.wait(lock, [&] { return finished_ >= ticket; });
 }
 
 bool TestPeer::WaitUntil(const std::function<bool()>& predicate) {
@@ -114,10 +136,12 @@ void TestPeer::Main(PeerTransport kind) {
         e.ReplyToUnreadableLogin(c, {part, size}, behaviour_.ClientID, qdErrInvalidPassword);
       else
         e.Reply(c, id, qdErrInvalidPassword, kDataKindBlock, {}, behaviour_.ClientID);
+      if (id == msgConfirmLogin && behaviour_.HangUpAfterFailedLogin) e.Transport().HangUp(c);
     };
     transport->Events.OnConnectionAdded = [this](TqdBaseCommsProtocol&, TqdConnectionHandle) {
       std::lock_guard guard(mutex_);
       ++connections_;
+      changed_.notify_all();
     };
     endpoint->OnConnectionLost = [this](TqdServerEndpoint&, TqdConnectionHandle) {
       std::lock_guard guard(mutex_);
@@ -171,15 +195,15 @@ void TestPeer::Main(PeerTransport kind) {
   while (!stop_) {
     queue.WaitFor(nullptr, 10);
     queue.DispatchPending();
-    std::vector<std::function<void(TqdBaseCommsProtocol&, TqdServerEndpoint&)>> tasks;
+    std::vector<std::pair<uint64_t, Task>> tasks;
     {
       std::lock_guard guard(mutex_);
       tasks.swap(tasks_);
     }
-    for (auto& task : tasks) task(*transport, *endpoint);
+    for (auto& task : tasks) task.second(*transport, *endpoint);
     if (!tasks.empty()) {
       std::lock_guard guard(mutex_);
-      finished_ += tasks.size();
+      finished_ = tasks.back().first;
       changed_.notify_all();
     }
   }

@@ -33,6 +33,8 @@ struct PeerBehaviour {
   // A login scrambled with another key is answered so that the client can
   // read it (else it is answered with the peer's key: noise to the client).
   bool AnswerBadLoginReadably = true;
+  // A refused login is answered, then the connection is hung up at once.
+  bool HangUpAfterFailedLogin = false;
   // Non-final parts are handed on (and acknowledged) only after this delay.
   uint32_t AckDelayMs = 0;
   std::string ServerName = "QDTEST";
@@ -53,9 +55,12 @@ class TestPeer {
   // The log of parts ("part <id> <first><last> <len>") and acknowledgements ("ack").
   std::vector<std::string> PartLog();
   int ConnectionCount();
-  // Runs `task` on the peer thread and waits for it (at most 5 s).
+  // Runs `task` on the peer thread and waits for it. A task the peer has
+  // not begun within the peer's deadline is withdrawn (a test failure), so
+  // that it never runs after the caller's references are gone.
   void Run(std::function<void(TqdBaseCommsProtocol&, TqdServerEndpoint&)> task);
-  // Waits up to 5 s for `predicate` (checked on the caller's thread).
+  // Waits for `predicate` (checked on the caller's thread) until the peer's
+  // deadline; false when it never held.
   bool WaitUntil(const std::function<bool()>& predicate);
 
  private:
@@ -73,10 +78,11 @@ class TestPeer {
   std::string startError_;
   std::vector<uint32_t> received_;
   std::vector<std::string> partLog_;
-  std::vector<std::function<void(TqdBaseCommsProtocol&, TqdServerEndpoint&)>> tasks_;
+  using Task = std::function<void(TqdBaseCommsProtocol&, TqdServerEndpoint&)>;
+  std::vector<std::pair<uint64_t, Task>> tasks_;  // by ticket, in order
   int connections_ = 0;
   uint64_t submitted_ = 0;
-  uint64_t finished_ = 0;
+  uint64_t finished_ = 0;  // the ticket of the last task run
 };
 
 }  // namespace qd::test

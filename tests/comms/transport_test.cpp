@@ -112,7 +112,7 @@ TEST_F(SingleUserTest, ShortLoginPartIsHungUpNotReadPast) {
   ASSERT_LT(path.size(), sizeof address.sun_path);
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  timeval wait{5, 0};  // every read below ends within the deadline
+  timeval wait{30, 0};  // every read below ends within the deadline
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
   uint8_t packet[kSingleUserPacketSize];
   ASSERT_EQ(recv(fd, packet, sizeof packet, 0), 4);
@@ -143,7 +143,7 @@ TEST_F(SingleUserTest, HangUpsTravelBothWays) {
   Start();
   ASSERT_EQ(engine_->Attach("any", "bob", "secret"), qdOK);
   peer_->Run([](TqdBaseCommsProtocol& t, TqdServerEndpoint&) { t.HangUp(t.ConnectionAt(0)->Handle()); });
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  auto deadline = std::chrono::steady_clock::now() + kAtOnce;
   while (engine_->IsConnected() && std::chrono::steady_clock::now() < deadline) engine_->Transport().Breathe(10);
   EXPECT_FALSE(engine_->IsConnected());
 
@@ -218,19 +218,25 @@ TEST(TcpTransportTest, DiscoveryOnLoopbackWithTheAddressOverride) {
   fs::remove_all(config);
 }
 
-TEST(TcpTransportTest, RefusedConnectionIsReportedWithoutWaiting) {
+// A refused connection is reported without the 5 s connect wait; an
+// address that names no host is reported as well. The names below fail
+// before any lookup leaves the machine (an empty label cannot be put in a
+// query), so the test depends neither on a name server nor on its timing.
+TEST(TcpTransportTest, RefusedOrUnresolvableServerIsReported) {
   uint16_t closedPort = FreeLoopbackPort(SOCK_STREAM);  // nobody listens there now
   TqdClientCommsEngine engine("PC1", TCPIPProtocolClass());
   static_cast<TqdWinsockProtocol&>(engine.Transport()).Endpoints.StreamPort = closedPort;
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(engine.Attach("x@127.0.0.1", "bob", ""), qdErrNetServerNotFound);
-  EXPECT_EQ(engine.Attach("x@no.such.host.invalid", "bob", ""), qdErrNetServerNotFound);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kConnectWaitMs - 1000));
+  for (const char* address : {"x@no..such..host", "x@"}) {
+    EXPECT_EQ(engine.Attach(address, "bob", ""), qdErrNetServerNotFound) << address;
+  }
 }
 
 // A server that stops reading (yet stays connected) must not hold a client's
 // send for ever: once the socket has taken nothing for the stall limit, the
-// connection is hung up and the send fails.
+// connection is hung up and the request ends with the connection lost.
 TEST(TcpTransportTest, ASendThatStallsGivesUp) {
   FakeClock::Install();
   TestPeer peer(PeerTransport::kTCP, {});
@@ -256,8 +262,7 @@ TEST(TcpTransportTest, ASendThatStallsGivesUp) {
   std::vector<uint8_t> data(32u << 20, 0x5A);  // more than the socket buffers hold
   TqdMemoryStream request, reply;
   request.Write(data.data(), data.size());
-  EXPECT_THROW(engine.Request(msgRestructureTable, {nullptr, 0, &request}, {nullptr, 0, &reply}),
-               EqdWinsockException);
+  EXPECT_EQ(engine.Request(msgRestructureTable, {nullptr, 0, &request}, {nullptr, 0, &reply}), qdErrNetTimeout);
   EXPECT_LT(turns, kGiveUpTurns);
   EXPECT_FALSE(engine.IsConnected());
   FakeClock::Uninstall();

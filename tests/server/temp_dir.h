@@ -1,8 +1,14 @@
-// A temporary directory for a test, removed with everything in it.
+// A temporary directory for a test, removed with everything in it. A
+// directory that cannot be made raises std::system_error: a test must not go
+// on with no directory at all.
 #pragma once
 
+#include <stdlib.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace qd::test {
 
@@ -10,7 +16,9 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "qdsrvXXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    if (mkdtemp(pattern.data()) == nullptr)
+      throw std::system_error(errno, std::generic_category(), "cannot make a temporary directory from " + pattern);
+    path_ = pattern;
   }
   ~TempDir() {
     std::error_code ec;
