@@ -110,11 +110,15 @@ constexpr int kMaxBusySliceMs = 20;
 // Statements look at the stop signal every this many virtual-machine steps.
 constexpr int kStopCheckSteps = 1000;
 
+[[noreturn]] void RaiseStopped() {
+  throw EqdStorageError(qdErrServerUnexpected, "the server is shutting down");
+}
+
 }  // namespace
 
 TqdSqliteDb::TqdSqliteDb(const std::string& path, const TqdOpenOptions& options)
     : busyMs_(options.BusyMs), stop_(options.Stop) {
-  if (stop_ && stop_->Stopped()) throw EqdStorageError(qdErrServerUnexpected, "the server is shutting down");
+  if (stop_ && stop_->Stopped()) RaiseStopped();
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX;
   if (options.Mode == TqdOpenMode::CreateIfMissing) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
@@ -127,7 +131,7 @@ TqdSqliteDb::TqdSqliteDb(const std::string& path, const TqdOpenOptions& options)
   if (stop_ && !stop_->Register(db_)) {
     sqlite3_close(db_);
     db_ = nullptr;
-    throw EqdStorageError(qdErrServerUnexpected, "the server is shutting down");
+    RaiseStopped();
   }
   try {
     Configure();
@@ -147,8 +151,8 @@ void TqdSqliteDb::Configure() {
   // one), so a new file gets it first; on an existing file the pragma would
   // take the write lock at every opening.
   if (QueryInt("PRAGMA page_count") == 0) Exec("PRAGMA auto_vacuum = INCREMENTAL");
-  Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-16384; PRAGMA journal_size_limit=" +
-       std::to_string(kWalKeepBytes));
+  Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-16384;");
+  Exec("PRAGMA journal_size_limit=" + std::to_string(kWalKeepBytes));
 }
 
 void TqdSqliteDb::Close() {
@@ -172,7 +176,9 @@ int TqdSqliteDb::OnBusy(void* self, int count) {
   return 1;
 }
 
-int TqdSqliteDb::OnProgress(void* stop) { return static_cast<TqdStopSignal*>(stop)->Stopped() ? 1 : 0; }
+int TqdSqliteDb::OnProgress(void* stop) {
+  return static_cast<TqdStopSignal*>(stop)->Stopped() ? 1 : 0;
+}
 
 int64_t TqdSqliteDb::QueryInt(std::string_view sql) {
   auto query = Prepare(sql);

@@ -10,13 +10,16 @@ TqdTableStore& TqdStoreCache::Open(const std::string& directory, TqdOpenMode mod
     if (it->second->StillInPlace()) return *it->second;
     stores_.erase(it);
   }
-  auto store = std::make_unique<TqdTableStore>(directory, TqdOpenOptions{mode, kRequestBusyMs, stop_});
+  auto store =
+      std::make_unique<TqdTableStore>(directory, TqdOpenOptions{mode, kRequestBusyMs, stop_});
   // A job uses one store, so the others can all go.
   if (stores_.size() >= kMaxOpenStores) stores_.clear();
   return *stores_.emplace(directory, std::move(store)).first->second;
 }
 
-TqdTableStore& TqdStoreCache::For(const std::string& directory) { return Open(directory, TqdOpenMode::Existing); }
+TqdTableStore& TqdStoreCache::For(const std::string& directory) {
+  return Open(directory, TqdOpenMode::Existing);
+}
 
 TqdTableStore& TqdStoreCache::ForCreating(const std::string& directory) {
   return Open(directory, TqdOpenMode::CreateIfMissing);

@@ -22,13 +22,16 @@ Kind Inspect(const std::string& path, TqdFileIdentity& id) {
   return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
 }
 
-[[noreturn]] void Refuse(const std::string& what) { throw EqdStorageError(qdErrServerFileOpen, what); }
+[[noreturn]] void Refuse(const std::string& what) {
+  throw EqdStorageError(qdErrServerFileOpen, what);
+}
 
 }  // namespace
 
 TqdStorePlace::TqdStorePlace(const std::string& directory)
     : directory_(directory), file_(directory + "/" + kStoreFileName) {
-  if (CanonicalDirectory(directory) != directory) Refuse("not a directory in canonical form: " + directory);
+  if (CanonicalDirectory(directory) != directory)
+    Refuse("not a directory in canonical form: " + directory);
   if (Inspect(directory_, directoryId_) != Kind::Directory) Refuse("not a directory: " + directory);
   TqdFileIdentity fileId;
   Kind kind = Inspect(file_, fileId);

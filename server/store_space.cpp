@@ -14,7 +14,9 @@ int64_t SizeOf(const std::string& path) {
 // Auto-vacuum mode 2: free pages can be given back without a rewrite.
 constexpr int64_t kIncrementalVacuum = 2;
 
-void TruncateLog(TqdSqliteDb& db) { db.Exec("PRAGMA wal_checkpoint(TRUNCATE)"); }
+void TruncateLog(TqdSqliteDb& db) {
+  db.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+}
 
 }  // namespace
 

@@ -115,7 +115,8 @@ TEST_F(CoreTablesTest, RestructureRefusesADictionaryWhoseFileZeroIsNotTheDataFil
   };
   const Case cases[] = {
       {"no file", [](TqdDataDictionary&) {}},
-      {"a BLOB file first", [](TqdDataDictionary& d) { d.AddFile("blobs", "BLB", 4096, kFileTypeBlob); }},
+      {"a BLOB file first",
+       [](TqdDataDictionary& d) { d.AddFile("blobs", "BLB", 4096, kFileTypeBlob); }},
       {"two BLOB files", [](TqdDataDictionary& d) {
          d.AddFile("blobs", "BLB", 4096, kFileTypeBlob);
          d.AddFile("more", "BL2", 4096, kFileTypeBlob);
@@ -132,8 +133,11 @@ TEST_F(CoreTablesTest, RestructureRefusesADictionaryWhoseFileZeroIsNotTheDataFil
     PutInt32LE(req.data(), db_);
     PutShortString(req.data() + 5, "Odd", 31);
     req.insert(req.end(), stream.Bytes().begin(), stream.Bytes().end());
-    EXPECT_EQ(harness_->Request(c_, msgRestructureTable, req, true).Result, qdErrInvalidRecStruct) << c.What;
-    EXPECT_EQ(harness_->Request(c_, msgGetDictionary, TableRequest(db_, "Odd")).Result, qdErrNoSuchTable) << c.What;
+    EXPECT_EQ(harness_->Request(c_, msgRestructureTable, req, true).Result, qdErrInvalidRecStruct)
+        << c.What;
+    EXPECT_EQ(harness_->Request(c_, msgGetDictionary, TableRequest(db_, "Odd")).Result,
+              qdErrNoSuchTable)
+        << c.What;
   }
 }
 

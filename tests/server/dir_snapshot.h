@@ -1,9 +1,10 @@
-// Every file under a directory with its content, to show that nothing was
-// written there.
+// Every file under a directory with its size and a hash of its content, to
+// show that nothing was written there.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -20,7 +21,9 @@ inline std::map<std::string, std::string> SnapshotOf(const std::string& dir) {
       files[name] = "link to " + fs::read_symlink(entry.path()).string();
     } else if (entry.is_regular_file()) {
       std::ifstream in(entry.path(), std::ios::binary);
-      files[name] = std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      std::string bytes(std::istreambuf_iterator<char>(in), {});
+      files[name] = std::to_string(bytes.size()) + " bytes, hash " +
+                    std::to_string(std::hash<std::string>{}(bytes));
     } else {
       files[name] = "directory";
     }

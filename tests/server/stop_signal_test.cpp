@@ -46,7 +46,9 @@ std::future<TqdResult> Launch(std::function<void()> work) {
 
 class StopSignalTest : public testing::Test {
  protected:
-  void StopFromAnotherThread() { std::thread([this] { stop_.Stop(); }).join(); }
+  void StopFromAnotherThread() {
+    std::thread([this] { stop_.Stop(); }).join();
+  }
 
   test::TempDir dir_;
   TqdTableStore store_{dir_.Path(), {.Mode = TqdOpenMode::CreateIfMissing}};
@@ -64,7 +66,8 @@ TEST_F(StopSignalTest, AWaitForAnotherWritersLockGivesUp) {
     ~Release() { Holder.Db().Exec("ROLLBACK"); }
   } release{store_};
 
-  ASSERT_TRUE(WaitUntil([&] { return stop_.Waiters() > 0; })) << "the writer never waited on the signal";
+  ASSERT_TRUE(WaitUntil([&] { return stop_.Waiters() > 0; }))
+      << "the writer never waited on the signal";
   StopFromAnotherThread();
   ASSERT_EQ(result.wait_for(kDeadline), std::future_status::ready);
   EXPECT_EQ(result.get(), qdErrDirBusy);

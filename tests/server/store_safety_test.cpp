@@ -56,7 +56,8 @@ TEST(StoreSafety, ADirectoryNotInCanonicalFormIsRefused) {
   test::TempDir dir;
   std::string sales = dir.Make("sales");
   MakeStoreWithTable(sales, "Orders");
-  for (const std::string& path : {sales + "/.", sales + "/../sales", sales + "/", std::string("sales")}) {
+  for (const std::string& path :
+       {sales + "/.", sales + "/../sales", sales + "/", std::string("sales")}) {
     EXPECT_EQ(CodeOf([&] { TqdTableStore store(path); }), qdErrServerFileOpen) << path;
   }
 }
@@ -76,7 +77,9 @@ const LinkCase kLinkCases[] = {
     {"the store file is a link to another store",
      [](const test::TempDir& t) { return t.Make("data/linked"); },
      [](const test::TempDir& t, const std::string& dir) {
-       ASSERT_EQ(symlink((t.Path() + "/outside/quilldrive.db").c_str(), (dir + "/quilldrive.db").c_str()), 0);
+       ASSERT_EQ(
+           symlink((t.Path() + "/outside/quilldrive.db").c_str(), (dir + "/quilldrive.db").c_str()),
+           0);
      }},
     {"the directory was replaced by a link",
      [](const test::TempDir& t) {
@@ -123,8 +126,13 @@ TEST(StoreSafety, NothingIsOpenedThroughALink) {
     TqdStoreCache cold;
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"open", [&] { TqdTableStore store(dir); }},
-        {"create", [&] { TqdTableStore(dir, {.Mode = TqdOpenMode::CreateIfMissing}).CreateTable("New", *dict, false); }},
-        {"pack as a task", [&] {
+        {"create",
+         [&] {
+           TqdTableStore(dir, {.Mode = TqdOpenMode::CreateIfMissing})
+               .CreateTable("New", *dict, false);
+         }},
+        {"pack as a task",
+         [&] {
            TqdTableStore store(dir, kTaskBusyMs);
            TqdTaskProgress progress;
            RunPackTable(store, "Outside", progress);
@@ -133,7 +141,8 @@ TEST(StoreSafety, NothingIsOpenedThroughALink) {
         {"worker find", [&] { cold.Find(dir); }},
         {"worker create", [&] { cold.ForCreating(dir).CreateTable("New", *dict, false); }},
     };
-    for (const auto& [what, action] : actions) EXPECT_EQ(CodeOf(action), qdErrServerFileOpen) << what;
+    for (const auto& [what, action] : actions)
+      EXPECT_EQ(CodeOf(action), qdErrServerFileOpen) << what;
     EXPECT_EQ(test::SnapshotOf(t.Path() + "/outside"), before);
   }
 }

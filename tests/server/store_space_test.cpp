@@ -27,10 +27,12 @@ int64_t SizeOf(const std::string& path) {
 // The way stores were made before: WAL first, so auto-vacuum stayed off.
 void MakeOldStyleStoreFile(const std::string& dir) {
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2((dir + "/" + kStoreFileName).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            nullptr),
+  ASSERT_EQ(sqlite3_open_v2((dir + "/" + kStoreFileName).c_str(), &db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
             SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, "PRAGMA journal_mode=WAL; CREATE TABLE old(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(
+      sqlite3_exec(db, "PRAGMA journal_mode=WAL; CREATE TABLE old(x)", nullptr, nullptr, nullptr),
+      SQLITE_OK);
   sqlite3_close(db);
 }
 
@@ -38,7 +40,8 @@ int64_t FillWithMostlyDeleted(TqdTableStore& store) {
   auto dict = test::OrdersDictionary();
   int64_t id = store.CreateTable("Orders", *dict, false);
   test::FillOrders(store, id, *dict, kRecords, 0);
-  store.Db().Exec("UPDATE " + TqdTableStore::RecordTableName(id) + " SET deleted = 1 WHERE rid % 10 <> 0");
+  store.Db().Exec("UPDATE " + TqdTableStore::RecordTableName(id) +
+                  " SET deleted = 1 WHERE rid % 10 <> 0");
   store.Db().Exec("PRAGMA wal_checkpoint(TRUNCATE)");
   return id;
 }
@@ -81,7 +84,8 @@ TEST(StoreSpace, AFailedTaskLeavesNoLog) {
   // A disk that is full a few pages on: the pack's copy cannot fit, and
   // with a small cache its pages spill into the log before it fails.
   store.Db().Exec("PRAGMA cache_size = 8");
-  store.Db().Exec("PRAGMA max_page_count = " + std::to_string(store.Db().QueryInt("PRAGMA page_count") + 16));
+  store.Db().Exec("PRAGMA max_page_count = " +
+                  std::to_string(store.Db().QueryInt("PRAGMA page_count") + 16));
   TqdTaskProgress progress;
   try {
     RunPackTable(store, "Orders", progress);
