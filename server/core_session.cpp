@@ -53,35 +53,51 @@ void TqdServerCore::OnAliasList(TqdCoreConnection c, Client&, const TqdServerReq
   Reply(c, msgGetAliasList, qdOK, rows, kDataKindStream);
 }
 
+// What adding `name` for `dir` answers without adding anything: 0 when it
+// is there already, 10009 when the name is taken, 9473 at the cap; nullopt
+// when it may be added.
+std::optional<TqdResult> TqdServerCore::KnownAliasAnswer(const std::string& name, const std::string& dir) const {
+  for (const TqdAliasEntry& alias : aliases_) {
+    if (SameText(alias.Name, name)) return alias.Directory == dir ? qdOK : qdErrNameNotUnique;
+  }
+  if (aliases_.size() - config_.Aliases.size() >= kMaxAddedAliases) return qdErrNoMemory;
+  return std::nullopt;
+}
+
 // An added alias lives until the server stops (at most kMaxAddedAliases
 // of them); its directory must lie within DataDir or a configured alias
-// directory.
+// directory, and becomes a database: its store is made when it has none.
 void TqdServerCore::OnAddAlias(TqdCoreConnection c, Client&, const TqdServerRequest& request) {
   auto add = ReadAddAliasRequest(request.Data);
-  if (!add) {
-    Reply(c, msgAddAlias, qdErrInvalidParam);
-    return;
-  }
-  const std::string& name = add->Name;
-  auto dir = ResolveConfinedDirectory(add->Path, config_.DataDir, roots_);
-  if (!IsAliasNameText(name)) {
+  auto dir = add ? ResolveConfinedDirectory(add->Path, config_.DataDir, roots_) : std::nullopt;
+  if (!add || !IsAliasNameText(add->Name)) {
     Reply(c, msgAddAlias, qdErrInvalidParam);
   } else if (!dir) {
     Reply(c, msgAddAlias, qdErrInvalidDir);
+  } else if (auto known = KnownAliasAnswer(add->Name, *dir)) {
+    Reply(c, msgAddAlias, *known);
   } else {
-    for (const TqdAliasEntry& alias : aliases_) {
-      if (SameText(alias.Name, name)) {
-        Reply(c, msgAddAlias, alias.Directory == *dir ? qdOK : qdErrNameNotUnique);
-        return;
-      }
-    }
-    if (aliases_.size() - config_.Aliases.size() >= kMaxAddedAliases) {
-      Reply(c, msgAddAlias, qdErrNoMemory);
-      return;
-    }
-    aliases_.push_back({name, *dir});
-    Reply(c, msgAddAlias, qdOK);
+    Defer(
+        c, msgAddAlias, 0,
+        [d = *dir](TqdStoreCache& stores) {
+          stores.ForCreating(d);
+          return TqdJobResult{};
+        },
+        [this, name = add->Name, d = *dir](Client&, TqdJobResult& result) {
+          if (result.Result != qdOK) return;
+          // Another client may have added it meanwhile.
+          if (auto now = KnownAliasAnswer(name, d)) {
+            result.Result = *now;
+          } else {
+            aliases_.push_back({name, d});
+          }
+        });
   }
+}
+
+bool TqdServerCore::IsAliasDirectory(const std::string& directory) const {
+  return std::any_of(aliases_.begin(), aliases_.end(),
+                     [&](const TqdAliasEntry& alias) { return alias.Directory == directory; });
 }
 
 std::string TqdServerCore::ResolveDatabase(const std::string& path) const {

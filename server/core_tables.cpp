@@ -15,12 +15,16 @@ namespace {
 
 int32_t Clamp32(int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v); }
 
-// Reads a dictionary a client sent; anything malformed is 10003.
+// Reads a dictionary a client sent; anything malformed is 10003, and so is
+// a dictionary whose file 0 is not the data file (the table's records
+// would be described by a BLOB file).
 std::unique_ptr<TqdDataDictionary> ReadClientDictionary(TqdBytes bytes) {
   try {
     TqdMemoryStream stream(bytes.data(), bytes.size());
     TqdDataDictionary received;
     received.LoadFromStream(stream);
+    if (received.FileCount() == 0 || received.FileDesc(0).FileType != kFileTypeData)
+      throw EqdStorageError(qdErrInvalidRecStruct, "file 0 of the dictionary is not the data file");
     auto canonical = CopyDictionary(received);
     canonical->Validate();
     return canonical;
@@ -37,10 +41,11 @@ void TqdServerCore::OnTableList(TqdCoreConnection c, Client& client, const TqdSe
       RequestDirectory(c, client, request, list.has_value(), list ? list->DatabaseId : 0, kDataKindStream);
   if (!dir) return;
   Defer(c, msgGetTableList, kDataKindStream, [d = *dir, pattern = list->Pattern](TqdStoreCache& stores) {
-    TqdTableStore& store = stores.For(d);
     TqdJobResult result;
-    for (const TqdTableInfo& t : store.ListTables(pattern)) {
-      auto dict = store.LoadDictionary(t.Id);
+    TqdTableStore* store = stores.Find(d);
+    if (store == nullptr) return result;  // a directory without a store has no tables
+    for (const TqdTableInfo& t : store->ListTables(pattern)) {
+      auto dict = store->LoadDictionary(t.Id);
       AppendTableRow(result.Data, t.Name, t.Extension, Clamp32(t.Records), Clamp32(t.Deleted), dict->IndexCount());
     }
     return result;
@@ -124,9 +129,10 @@ void TqdServerCore::OnRestructure(TqdCoreConnection c, Client& client, const Tqd
   }
   std::vector<uint8_t> stream(restructure->Dictionary.begin(), restructure->Dictionary.end());
   Defer(c, msgRestructureTable, 0,
-        [d = *dir, table, overwrite = restructure->Overwrite, stream](TqdStoreCache& stores) {
+        [d = *dir, table, overwrite = restructure->Overwrite, stream,
+         create = IsAliasDirectory(*dir)](TqdStoreCache& stores) {
           auto dict = ReadClientDictionary(stream);
-          stores.For(d).CreateTable(table, *dict, overwrite);
+          (create ? stores.ForCreating(d) : stores.For(d)).CreateTable(table, *dict, overwrite);
           return TqdJobResult{};
         });
 }

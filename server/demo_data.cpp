@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "server/maintenance.h"
+#include "server/path_guard.h"
 #include "server/record_writer.h"
 
 namespace qd {
@@ -71,7 +72,7 @@ void FillDeal(TqdRecordWriter& w, int i) {
 const char* const kTableNames[] = {"Customers", "Orders", "Suppliers", "Invoices", "Agents", "Shipments"};
 
 void MakeTable(const std::string& dir, const std::string& name, bool party, int records) {
-  TqdTableStore store(dir);
+  TqdTableStore store(dir, {.Mode = TqdOpenMode::CreateIfMissing});
   auto dict = party ? PartyDictionary() : DealDictionary();
   int64_t id = store.CreateTable(name, *dict, true);
   TqdRecordWriter writer(*dict);
@@ -94,8 +95,17 @@ void MakeTable(const std::string& dir, const std::string& name, bool party, int 
 
 bool MakeDemoData(const std::string& dir, int tables, int records, std::string& error) {
   try {
-    const std::string aliasDirs[] = {dir + "/sales", dir + "/stock"};
-    for (const auto& d : aliasDirs) std::filesystem::create_directories(d);
+    std::string aliasDirs[] = {dir + "/sales", dir + "/stock"};
+    for (auto& d : aliasDirs) {
+      std::filesystem::create_directories(d);
+      // Stores are opened by their canonical directory only.
+      auto canonical = CanonicalDirectory(d);
+      if (!canonical) {
+        error = "cannot resolve " + d;
+        return false;
+      }
+      d = *canonical;
+    }
     for (int t = 0; t < tables; ++t) {
       std::string name = kTableNames[t % 6];
       if (t >= 6) name += std::to_string(t / 6 + 1);

@@ -22,8 +22,9 @@ int64_t CountLiveRecords(TqdTableStore& store, int64_t tableId);
 // Empties and refills the key table of index `indexNo` (1 or more). Each
 // live record counts twice in `progress`: read, then its key written.
 // Keys are sorted in memory in runs of at most `runBytes`.
-// Raises EqdStorageError: 9729 for a key that a unique index already holds,
-// 15366 for a stored record shorter than the dictionary's record.
+// Raises EqdStorageError: qdErrKeyViolation for a key that a unique index
+// already holds, qdErrServerRead for a stored record shorter than the
+// dictionary's record.
 void RebuildIndexKeys(TqdTableStore& store, int64_t tableId, const TqdDataDictionary& dict,
                       int32_t indexNo, TqdTaskProgress& progress, size_t runBytes = kKeyRunBytes);
 

@@ -40,16 +40,6 @@ void CompactRecords(TqdTableStore& store, int64_t tableId, TqdTaskProgress& prog
   db.Exec("ALTER TABLE " + fresh + " RENAME TO " + name);
 }
 
-// Gives the pages freed by a pack back to the file system and shortens the
-// write-ahead log; neither is needed for correctness.
-void ReleaseSpace(TqdTableStore& store) {
-  try {
-    store.Db().Exec("PRAGMA incremental_vacuum");
-    store.Db().Exec("PRAGMA wal_checkpoint(TRUNCATE)");
-  } catch (const EqdStorageError&) {
-  }
-}
-
 }  // namespace
 
 TqdResult CheckNewIndex(const TqdDataDictionary& dict, const TqdNewIndex& index) {
@@ -78,6 +68,7 @@ void RunRebuildIndex(TqdTableStore& store, const std::string& table, int32_t ind
 }
 
 void RunPackTable(TqdTableStore& store, const std::string& table, TqdTaskProgress& progress) {
+  const int64_t before = StoreFootprint(store);
   {
     TqdTransaction txn(store.Db());
     int64_t tableId = RequireTable(store, table);
@@ -91,7 +82,7 @@ void RunPackTable(TqdTableStore& store, const std::string& table, TqdTaskProgres
     for (int32_t i = 1; i < dict->IndexCount(); ++i) RebuildIndexKeys(store, tableId, *dict, i, progress);
     txn.Commit();
   }
-  ReleaseSpace(store);
+  progress.Reclaimed = ReclaimSpaceAfterPack(store, before);
 }
 
 void RunAddIndex(TqdTableStore& store, const std::string& table, const TqdNewIndex& index,

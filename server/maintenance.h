@@ -2,7 +2,9 @@
 // table (drop deleted records, renumber the rest, rebuild every index) and
 // add an index. Each runs in one write transaction: an interruption at any
 // point (a crash, kill -9, power loss) leaves the table as it was before.
-// Failures raise EqdStorageError with the code the task reports.
+// Failures raise EqdStorageError with the code the task reports. A pack
+// then gives the space it freed back (store_space.h) and reports the bytes
+// in the progress's Reclaimed.
 // Thread rules: run on a task's worker thread with its own store.
 #pragma once
 
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "server/index_build.h"
+#include "server/store_space.h"
 #include "server/table_store.h"
 
 namespace qd {
@@ -33,8 +36,9 @@ void RunAddIndex(TqdTableStore& store, const std::string& table, const TqdNewInd
 
 // The checks of an add-index request against the table's dictionary, made
 // before a task is started so that the client hears of a bad request at
-// once: 0, or 10027 (name taken), 10022 (bad name), 10023 (bad fields),
-// 15426 (no room for another index).
+// once: qdOK, or qdErrIndexExists (name taken), qdErrInvalidIndexName,
+// qdErrInvalidIndexDesc (bad fields), qdErrServerMaxIndexes (no room for
+// another index).
 TqdResult CheckNewIndex(const TqdDataDictionary& dict, const TqdNewIndex& index);
 
 }  // namespace qd

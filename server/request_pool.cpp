@@ -4,7 +4,8 @@
 
 namespace qd {
 
-TqdRequestPool::TqdRequestPool(std::function<void()> wake, int workers) : wake_(std::move(wake)) {
+TqdRequestPool::TqdRequestPool(std::function<void()> wake, TqdStopSignal* stop, int workers)
+    : wake_(std::move(wake)), stop_(stop) {
   SetMultiThreaded();
   for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { WorkerLoop(); });
 }
@@ -33,7 +34,7 @@ void TqdRequestPool::Submit(uint64_t owner, Job job, Then then) {
 }
 
 void TqdRequestPool::WorkerLoop() {
-  TqdStoreCache stores;
+  TqdStoreCache stores(stop_);
   for (;;) {
     std::pair<Job, Then> item;
     {

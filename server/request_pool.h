@@ -40,7 +40,9 @@ class TqdRequestPool {
   using Job = std::function<TqdJobResult(TqdStoreCache&)>;
   using Then = std::function<void(TqdJobResult&)>;
 
-  TqdRequestPool(std::function<void()> wake, int workers = kRequestWorkers);
+  // The workers' stores are opened with `stop` (may be null), which must
+  // outlive the pool.
+  TqdRequestPool(std::function<void()> wake, TqdStopSignal* stop = nullptr, int workers = kRequestWorkers);
   ~TqdRequestPool();
   TqdRequestPool(const TqdRequestPool&) = delete;
   TqdRequestPool& operator=(const TqdRequestPool&) = delete;
@@ -58,6 +60,7 @@ class TqdRequestPool {
   void WorkerLoop();
 
   std::function<void()> wake_;
+  TqdStopSignal* stop_;
   std::mutex mutex_;
   std::condition_variable ready_;
   std::map<uint64_t, std::deque<std::pair<Job, Then>>> waiting_;  // by owner

@@ -16,8 +16,8 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
       output_(output),
       log_(std::move(log)),
       aliases_(config.Aliases),
-      tasks_(wake),
-      pool_(wake) {
+      tasks_(wake, &stop_),
+      pool_(wake, &stop_) {
   roots_.push_back(config.DataDir);
   for (const TqdAliasEntry& alias : config.Aliases) roots_.push_back(alias.Directory);
   handlers_ = {
@@ -49,6 +49,7 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
 TqdServerCore::~TqdServerCore() = default;
 
 void TqdServerCore::Shutdown() {
+  stop_.Stop();
   pool_.Stop();
   tasks_.Shutdown();
 }

@@ -31,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -113,7 +114,8 @@ class TqdServerCore {
   void OnTimer();
   // The workers' results, and news of the tasks (progress, ends).
   int RunCompletions();
-  // Stops the tasks (their work is rolled back) before the server exits.
+  // Stops the workers and the tasks (their work is rolled back) before the
+  // server exits; statements that run and locks waited for end at once.
   void Shutdown();
 
   TqdTaskManager& Tasks() { return tasks_; }
@@ -215,6 +217,10 @@ class TqdServerCore {
   void OnOpenDatabase(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnCloseDatabase(TqdCoreConnection, Client&, const TqdServerRequest&);
   std::string ResolveDatabase(const std::string& path) const;
+  // True for the directory of a configured or added alias, where a table
+  // may be created even before the directory has a store.
+  bool IsAliasDirectory(const std::string& directory) const;
+  std::optional<TqdResult> KnownAliasAnswer(const std::string& name, const std::string& dir) const;
   // core_login.cpp
   // Answers a login now, or holds it while the throttle says wait.
   void ConcludeLogin(TqdCoreConnection c, Client& client, bool accepted, std::vector<uint8_t> unreadablePart);
@@ -263,6 +269,7 @@ class TqdServerCore {
   int32_t nextId_ = 1;  // sessions, databases and cursors
   uint32_t lastPurge_ = 0;
   uint32_t lastDeadlineCheck_ = 0;
+  TqdStopSignal stop_;  // before the stores of the tasks and the workers
   TqdTaskManager tasks_;
   TqdRequestPool pool_;
 };

@@ -1,5 +1,8 @@
 #include "server/sqlite_db.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "server/server_results.h"
 
 namespace qd {
@@ -100,27 +103,87 @@ std::span<const uint8_t> TqdStatement::Blob(int column) const {
   return {static_cast<const uint8_t*>(data), static_cast<size_t>(n)};
 }
 
-TqdSqliteDb::TqdSqliteDb(const std::string& path, int busyMs) {
-  int rc = sqlite3_open_v2(path.c_str(), &db_,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+namespace {
+
+// The longest slice a busy wait sleeps before it looks again.
+constexpr int kMaxBusySliceMs = 20;
+// Statements look at the stop signal every this many virtual-machine steps.
+constexpr int kStopCheckSteps = 1000;
+
+[[noreturn]] void RaiseStopped() {
+  throw EqdStorageError(qdErrServerUnexpected, "the server is shutting down");
+}
+
+}  // namespace
+
+TqdSqliteDb::TqdSqliteDb(const std::string& path, const TqdOpenOptions& options)
+    : busyMs_(options.BusyMs), stop_(options.Stop) {
+  if (stop_ && stop_->Stopped()) RaiseStopped();
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX;
+  if (options.Mode == TqdOpenMode::CreateIfMissing) flags |= SQLITE_OPEN_CREATE;
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string message = db_ ? sqlite3_errmsg(db_) : "cannot open " + path;
     sqlite3_close(db_);
     db_ = nullptr;
-    throw EqdStorageError(ResultForSqliteError(rc), message);
+    throw EqdStorageError(ResultForSqliteError(rc), message + ": " + path, rc & 0xFF);
   }
-  sqlite3_busy_timeout(db_, busyMs);
-  sqlite3_extended_result_codes(db_, 1);
-  try {
-    Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-16384;");
-  } catch (...) {
+  if (stop_ && !stop_->Register(db_)) {
     sqlite3_close(db_);
     db_ = nullptr;
+    RaiseStopped();
+  }
+  try {
+    Configure();
+  } catch (...) {
+    Close();
     throw;
   }
 }
 
-TqdSqliteDb::~TqdSqliteDb() { sqlite3_close(db_); }
+void TqdSqliteDb::Configure() {
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_handler(db_, &TqdSqliteDb::OnBusy, this);
+  if (stop_) sqlite3_progress_handler(db_, kStopCheckSteps, &TqdSqliteDb::OnProgress, stop_);
+  int persist = 1;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  // Auto-vacuum is fixed by the first write to a file (switching to WAL is
+  // one), so a new file gets it first; on an existing file the pragma would
+  // take the write lock at every opening.
+  if (QueryInt("PRAGMA page_count") == 0) Exec("PRAGMA auto_vacuum = INCREMENTAL");
+  Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-16384;");
+  Exec("PRAGMA journal_size_limit=" + std::to_string(kWalKeepBytes));
+}
+
+void TqdSqliteDb::Close() {
+  if (stop_) stop_->Unregister(db_);
+  sqlite3_close(db_);
+  db_ = nullptr;
+}
+
+TqdSqliteDb::~TqdSqliteDb() { Close(); }
+
+int TqdSqliteDb::OnBusy(void* self, int count) {
+  auto* db = static_cast<TqdSqliteDb*>(self);
+  auto now = std::chrono::steady_clock::now();
+  if (count == 0) db->busySince_ = now;
+  auto left = std::chrono::milliseconds(db->busyMs_) -
+              std::chrono::duration_cast<std::chrono::milliseconds>(now - db->busySince_);
+  if (left.count() <= 0) return 0;
+  auto slice = std::min(left, std::chrono::milliseconds(std::min(count + 1, kMaxBusySliceMs)));
+  if (db->stop_) return db->stop_->WaitFor(slice) ? 0 : 1;
+  std::this_thread::sleep_for(slice);
+  return 1;
+}
+
+int TqdSqliteDb::OnProgress(void* stop) {
+  return static_cast<TqdStopSignal*>(stop)->Stopped() ? 1 : 0;
+}
+
+int64_t TqdSqliteDb::QueryInt(std::string_view sql) {
+  auto query = Prepare(sql);
+  return query.Step() ? query.Int(0) : 0;
+}
 
 void TqdSqliteDb::Exec(const std::string& sql) {
   char* message = nullptr;
@@ -128,7 +191,7 @@ void TqdSqliteDb::Exec(const std::string& sql) {
   if (rc != SQLITE_OK) {
     std::string text = message ? message : sqlite3_errstr(rc);
     sqlite3_free(message);
-    throw EqdStorageError(ResultForSqliteError(rc), text);
+    throw EqdStorageError(ResultForSqliteError(rc), text, rc & 0xFF);
   }
 }
 

@@ -10,10 +10,7 @@
 namespace qd {
 namespace {
 
-// Incremental auto-vacuum (set while the file is new) lets a pack give the
-// freed pages back to the file system.
 constexpr const char* kSchema =
-    "PRAGMA auto_vacuum = INCREMENTAL;"
     "CREATE TABLE IF NOT EXISTS qd_tables(id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " name TEXT NOT NULL UNIQUE COLLATE NOCASE, ext TEXT NOT NULL, dict BLOB NOT NULL);"
     "CREATE TABLE IF NOT EXISTS qd_indexes(key_id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -35,6 +32,14 @@ std::string Numbered(const char* prefix, int64_t n) {
   std::string text(prefix);
   text += std::to_string(n);
   return text;
+}
+
+// Checked before the connection is made: nothing is created for a
+// directory without a store.
+const std::string& StoreFileToOpen(const TqdStorePlace& place, TqdOpenMode mode) {
+  if (!place.HasStoreFile() && mode != TqdOpenMode::CreateIfMissing)
+    throw EqdStorageError(qdErrNoSuchTable, "no store in " + place.Directory());
+  return place.FilePath();
 }
 
 }  // namespace
@@ -64,10 +69,16 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
   return p == pattern.size();
 }
 
-TqdTableStore::TqdTableStore(const std::string& directory, int busyMs)
-    : db_(directory + "/" + kStoreFileName, busyMs) {
-  db_.Exec(kSchema);
+TqdTableStore::TqdTableStore(const std::string& directory, const TqdOpenOptions& options)
+    : place_(directory), db_(StoreFileToOpen(place_, options.Mode), options) {
+  place_.Settle();
+  if (db_.QueryInt("SELECT COUNT(*) FROM sqlite_master WHERE name = 'qd_tables'") == 0) {
+    TqdTransaction txn(db_);
+    db_.Exec(kSchema);
+    txn.Commit();
+  }
 }
+
 
 std::string TqdTableStore::RecordTableName(int64_t tableId) { return Numbered("r", tableId); }
 

@@ -8,6 +8,9 @@
 // number); records in r<id>(rid, deleted, rec); keys in k<key_id>(key, rid).
 // Tables and key tables are named by numbers, never by client text.
 //
+// A store is opened only where one exists unless its creation is asked for,
+// and never through a symbolic link (store_place.h).
+//
 // Thread rules: a store is one connection, used by one thread at a time.
 // Several stores (threads) may use the same file; WAL lets readers go on
 // while a writer works.
@@ -21,12 +24,9 @@
 
 #include "dict/QDLLDict.h"
 #include "server/sqlite_db.h"
+#include "server/store_place.h"
 
 namespace qd {
-
-inline constexpr const char* kStoreFileName = "quilldrive.db";
-// How long a request waits for another writer of the same file.
-inline constexpr int kRequestBusyMs = 30000;
 
 struct TqdTableInfo {
   int64_t Id = 0;
@@ -38,9 +38,18 @@ struct TqdTableInfo {
 
 class TqdTableStore {
  public:
-  TqdTableStore(const std::string& directory, int busyMs = kRequestBusyMs);
+  // Opens the store of `directory` (canonical). Raises qdErrNoSuchTable
+  // when there is none and options.Mode does not create it (nothing is
+  // created then), qdErrServerFileOpen when the directory is not canonical
+  // or the store file or a directory on the way is a symbolic link.
+  explicit TqdTableStore(const std::string& directory, const TqdOpenOptions& options = {});
 
   TqdSqliteDb& Db() { return db_; }
+  const std::string& Directory() const { return place_.Directory(); }
+  const std::string& FilePath() const { return place_.FilePath(); }
+  // False once the directory or the store file is no longer the one opened
+  // (moved, or replaced by a link): the store must not be used again.
+  bool StillInPlace() const { return place_.Unchanged(); }
 
   // Tables whose name matches `pattern` (* and ?, no regard to case; an
   // empty pattern matches all), sorted by name.
@@ -52,10 +61,11 @@ class TqdTableStore {
   void SaveDictionary(int64_t tableId, TqdDataDictionary& dict);
 
   // Creates an empty table (replacing one of that name when `overwrite`);
-  // 13060 when it exists and overwrite is off.
+  // qdErrTableExists when it exists and overwrite is off.
   int64_t CreateTable(const std::string& name, TqdDataDictionary& dict, bool overwrite);
   void DeleteTable(const std::string& name);
-  // 10024 when `from` is missing; 13060 when `to` is taken by another table.
+  // qdErrNoSuchTable when `from` is missing; qdErrTableExists when `to` is
+  // taken by another table.
   void RenameTable(const std::string& from, const std::string& to);
   void EmptyTable(const std::string& name);
   // Removes index `indexNo` (1 or more) from the dictionary with its keys.
@@ -75,6 +85,7 @@ class TqdTableStore {
   // The numbers of the table's key tables (the statement is done on return).
   std::vector<int64_t> KeyIdsOf(int64_t tableId);
 
+  TqdStorePlace place_;
   TqdSqliteDb db_;
 };
 

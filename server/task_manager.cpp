@@ -7,6 +7,7 @@
 #include "base/padlock.h"
 #include "base/ticks.h"
 #include "server/server_results.h"
+#include "server/store_space.h"
 
 namespace qd {
 namespace {
@@ -69,8 +70,14 @@ void TqdTaskManager::Run(Task& task, Work work) {
     auto lock = DirectoryLock(task.Directory);
     std::lock_guard<std::mutex> serial(*lock);
     task.Progress.CheckCancelled();
-    TqdTableStore store(task.Directory, kTaskBusyMs);
-    work(store, task.Progress);
+    TqdTableStore store(task.Directory, {.BusyMs = kTaskBusyMs, .Stop = stop_});
+    try {
+      work(store, task.Progress);
+    } catch (...) {
+      // A failed write (a full disk) may leave the log large: it goes back.
+      ReleaseSpaceAfterFailedTask(store);
+      throw;
+    }
   } catch (const EqdStorageError& e) {
     result = e.Code;
   } catch (const std::exception&) {

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/stop_signal.h"
 #include "server/table_store.h"
 #include "server/task_progress.h"
 #include "server/wire_records.h"
@@ -59,7 +60,10 @@ class TqdTaskManager {
  public:
   using Work = std::function<void(TqdTableStore&, TqdTaskProgress&)>;
 
-  explicit TqdTaskManager(std::function<void()> wake = {}) : wake_(std::move(wake)) {}
+  // Tasks open their stores with `stop` (may be null), which must outlive
+  // the manager.
+  explicit TqdTaskManager(std::function<void()> wake = {}, TqdStopSignal* stop = nullptr)
+      : wake_(std::move(wake)), stop_(stop) {}
   ~TqdTaskManager() { Shutdown(); }
   TqdTaskManager(const TqdTaskManager&) = delete;
   TqdTaskManager& operator=(const TqdTaskManager&) = delete;
@@ -107,6 +111,7 @@ class TqdTaskManager {
   std::shared_ptr<std::mutex> DirectoryLock(const std::string& directory);
 
   std::function<void()> wake_;
+  TqdStopSignal* stop_;
   std::mutex mutex_;  // guards the maps
   std::map<int32_t, std::unique_ptr<Task>> running_;
   std::map<int32_t, Outcome> outcomes_;

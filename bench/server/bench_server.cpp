@@ -40,7 +40,7 @@ struct BenchData {
   BenchData() {
     dir = std::filesystem::temp_directory_path() / ("qd_bench_server_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
-    TqdTableStore store(dir.string());
+    TqdTableStore store(dir.string(), {.Mode = TqdOpenMode::CreateIfMissing});
     auto dict = BenchDictionary();
     int64_t id = store.CreateTable("Big", *dict, true);
     TqdRecordWriter w(*dict);

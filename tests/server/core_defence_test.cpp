@@ -267,7 +267,7 @@ TEST(RequestPool, ServesOwnersInTurn) {
         ++woken;
         changed.notify_all();
       },
-      1);
+      nullptr, 1);
   std::vector<std::string> order;
   auto job = [&](std::string name, bool hold) {
     return std::make_pair(

@@ -45,7 +45,7 @@ class CoreTest : public testing::Test {
         << error;
     salesDir_ = config_.Aliases[0].Directory;
     {
-      TqdTableStore store(salesDir_);
+      TqdTableStore store(salesDir_, {.Mode = TqdOpenMode::CreateIfMissing});
       int64_t id = store.CreateTable("Orders", *dict_, false);
       FillOrders(store, id, *dict_, 50, 5);
       TqdTaskProgress progress;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core_fixture.h"
 #include "server/server_results.h"
 
@@ -102,6 +104,41 @@ TEST_F(CoreTablesTest, RestructureCreatesFromTheDictionaryStream) {
   std::vector<uint8_t> noise(200, 0x04);
   EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("Bad", false, noise), true).Result, qdErrInvalidRecStruct);
   EXPECT_EQ(harness_->Request(c_, msgRestructureTable, build("", false, dict), true).Result, qdErrInvalidTableName);
+}
+
+// A table's records are described by its data file, which must be file 0:
+// a dictionary without one, or with a BLOB file in its place, is refused.
+TEST_F(CoreTablesTest, RestructureRefusesADictionaryWhoseFileZeroIsNotTheDataFile) {
+  struct Case {
+    const char* What;
+    std::function<void(TqdDataDictionary&)> Files;
+  };
+  const Case cases[] = {
+      {"no file", [](TqdDataDictionary&) {}},
+      {"a BLOB file first",
+       [](TqdDataDictionary& d) { d.AddFile("blobs", "BLB", 4096, kFileTypeBlob); }},
+      {"two BLOB files", [](TqdDataDictionary& d) {
+         d.AddFile("blobs", "BLB", 4096, kFileTypeBlob);
+         d.AddFile("more", "BL2", 4096, kFileTypeBlob);
+       }},
+  };
+  for (const Case& c : cases) {
+    TqdDataDictionary d;
+    d.ClearAll(true);
+    c.Files(d);
+    d.AddField("Id", "", fkInt32, 10, 0, true);
+    TqdMemoryStream stream;
+    d.SaveToStream(stream);
+    std::vector<uint8_t> req(37, 0);
+    PutInt32LE(req.data(), db_);
+    PutShortString(req.data() + 5, "Odd", 31);
+    req.insert(req.end(), stream.Bytes().begin(), stream.Bytes().end());
+    EXPECT_EQ(harness_->Request(c_, msgRestructureTable, req, true).Result, qdErrInvalidRecStruct)
+        << c.What;
+    EXPECT_EQ(harness_->Request(c_, msgGetDictionary, TableRequest(db_, "Odd")).Result,
+              qdErrNoSuchTable)
+        << c.What;
+  }
 }
 
 TEST_F(CoreTablesTest, RenameEmptyDeleteIndexAndDeleteTable) {

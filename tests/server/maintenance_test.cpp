@@ -22,7 +22,7 @@ class MaintenanceTest : public testing::Test {
     test::FillOrders(store_, tableId_, *dict_, 50, 5);
   }
   test::TempDir dir_;
-  TqdTableStore store_{dir_.Path()};
+  TqdTableStore store_{dir_.Path(), {.Mode = TqdOpenMode::CreateIfMissing}};
   std::unique_ptr<TqdDataDictionary> dict_ = test::OrdersDictionary();
   int64_t tableId_ = 0;
 };
@@ -144,10 +144,10 @@ TEST_F(MaintenanceTest, AddIndexChecks) {
       {{"ByDay", {3}}, qdOK},
       {{"byname", {3}}, qdErrIndexExists},
       {{"", {3}}, qdErrInvalidIndexName},
-      {{"X", {}}, 10023},
-      {{"X", {7}}, 10023},
-      {{"X", {-1}}, 10023},
-      {{"X", std::vector<int32_t>(17, 0)}, 10023},
+      {{"X", {}}, qdErrInvalidIndexDesc},
+      {{"X", {7}}, qdErrInvalidIndexDesc},
+      {{"X", {-1}}, qdErrInvalidIndexDesc},
+      {{"X", std::vector<int32_t>(17, 0)}, qdErrInvalidIndexDesc},
   };
   for (const auto& c : cases) EXPECT_EQ(CheckNewIndex(*dict, c.Index), c.Code) << c.Index.Name;
 }

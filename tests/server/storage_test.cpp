@@ -12,12 +12,10 @@
 namespace qd {
 namespace {
 
-// The Id field of the records in the order of index `indexNo`'s keys.
-
 class StorageTest : public testing::Test {
  protected:
   test::TempDir dir_;
-  TqdTableStore store_{dir_.Path()};
+  TqdTableStore store_{dir_.Path(), {.Mode = TqdOpenMode::CreateIfMissing}};
   std::unique_ptr<TqdDataDictionary> dict_ = test::OrdersDictionary();
 };
 
@@ -26,7 +24,7 @@ class StorageTest : public testing::Test {
 TEST_F(StorageTest, AWorkerKeepsBoundedlyManyStoresOpen) {
   TqdStoreCache stores;
   for (size_t n = 0; n < 2 * kMaxOpenStores + 1; ++n) {
-    TqdTableStore& store = stores.For(dir_.Make("d" + std::to_string(n)));
+    TqdTableStore& store = stores.ForCreating(dir_.Make("d" + std::to_string(n)));
     EXPECT_TRUE(store.ListTables("").empty());
     EXPECT_LE(stores.OpenCount(), kMaxOpenStores);
   }
