@@ -1,6 +1,7 @@
 // A qd-server process for the integration tests: started with a config
-// file, its endpoints read from its first lines of output, stopped with a
-// signal of the test's choice.
+// file, its endpoints read from its first lines of output (standard output
+// and the log on standard error together), stopped with a signal of the
+// test's choice.
 #pragma once
 
 #include <fcntl.h>
@@ -26,6 +27,7 @@ class ServerProcess {
       // the test's output pipes open and keep the test runner waiting.
       prctl(PR_SET_PDEATHSIG, SIGKILL);
       dup2(out[1], 1);
+      dup2(out[1], 2);  // the log too
       close(out[0]);
       close(out[1]);
       setenv("QUILLDRIVE_SINGLE_USER_SOCKET", socketPath.c_str(), 1);
