@@ -141,6 +141,9 @@ TEST_P(ServerIntegration, ClientsThatVanishWhileAnsweredDoNotStopTheServer) {
     auto raw = GetParam() ? std::make_unique<test::RawClient>(server_->TcpPort())
                           : std::make_unique<test::RawClient>(SocketPath());
     ASSERT_TRUE(raw->Connected());
+    if (!GetParam()) {
+      ASSERT_EQ(raw->Receive(20000).size(), 4u);  // accepted: the server knows it
+    }
     ASSERT_TRUE(raw->Send(test::RawPart(msgAttach, attach, true, true, kAttachRequestSize)));
     if (GetParam()) {
       raw->Reset();
