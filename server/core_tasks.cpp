@@ -1,6 +1,6 @@
 // The task handlers of the core: rebuild index (768), pack (769) and add
-// index (1305) check their request on a worker and answer with the number
-// of the task they start; task status (771) answers at once when there is
+// index (1305) check their request on a worker, which starts the task, and
+// answer with its number; task status (771) answers at once when there is
 // news for the client and otherwise waits until the progress moves, the
 // task ends (a task's thread says so at once) or kStatusWaitMs has passed.
 #include "base/endian.h"
@@ -12,46 +12,38 @@
 
 namespace qd {
 
+// The worker that checked a task's request starts the task itself, so that
+// the work begins without a detour through the serving thread.
 void TqdServerCore::OnReindex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   auto reindex = ReadReindexRequest(request.Data);
   const std::string* dir =
       RequestDirectory(c, client, request, reindex.has_value(), reindex ? reindex->DatabaseId : 0);
   if (!dir) return;
-  std::string table = TableNameOf(reindex->Table);
-  Defer(
-      c, msgReindexTable, 0,
-      [d = *dir, table, indexName = reindex->IndexName, indexNo = reindex->IndexNumber](TqdStoreCache& stores) {
-        TqdTableStore& store = stores.For(d);
-        auto id = store.FindTable(table);
-        if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
-        auto dict = store.LoadDictionary(*id);
-        int32_t number = indexName.empty() ? indexNo : dict->IndexNumberOf(indexName);
-        if (number < 0 || number >= dict->IndexCount()) return TqdJobResult{qdErrNoSuchIndex, {}};
-        return TqdJobResult{qdOK, Int32Reply(number)};
-      },
-      [this, c, d = *dir, table](Client&, TqdJobResult& result) {
-        if (result.Result != qdOK) return;
-        int32_t number = GetInt32LE(result.Data.data());
-        StartTask(c, d, table, TqdTaskKind::Rebuild, result, [table, number](TqdTableStore& s, TqdTaskProgress& p) {
-          RunRebuildIndex(s, table, number, p);
+  Defer(c, msgReindexTable, 0,
+        [this, c, d = *dir, table = TableNameOf(reindex->Table), indexName = reindex->IndexName,
+         indexNo = reindex->IndexNumber, asked = TqdTaskClock::now()](TqdStoreCache& stores) {
+          TqdTableStore& store = stores.For(d);
+          auto id = store.FindTable(table);
+          if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
+          auto dict = store.LoadDictionary(*id);
+          int32_t number = indexName.empty() ? indexNo : dict->IndexNumberOf(indexName);
+          if (number < 0 || number >= dict->IndexCount()) return TqdJobResult{qdErrNoSuchIndex, {}};
+          return StartTask(c, d, table, TqdTaskKind::Rebuild, asked, [table, number](TqdTableStore& s, TqdTaskProgress& p) {
+            RunRebuildIndex(s, table, number, p);
+          });
         });
-      });
 }
 
 void TqdServerCore::OnPack(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   auto pack = ReadTableRequest(request.Data);
   const std::string* dir = RequestDirectory(c, client, request, pack.has_value(), pack ? pack->DatabaseId : 0);
   if (!dir) return;
-  std::string table = TableNameOf(pack->Table);
-  Defer(
-      c, msgPackTable, 0,
-      [d = *dir, table](TqdStoreCache& stores) {
-        return TqdJobResult{stores.For(d).FindTable(table) ? qdOK : qdErrNoSuchTable, {}};
-      },
-      [this, c, d = *dir, table](Client&, TqdJobResult& result) {
-        StartTask(c, d, table, TqdTaskKind::Pack, result,
-                  [table](TqdTableStore& s, TqdTaskProgress& p) { RunPackTable(s, table, p); });
-      });
+  Defer(c, msgPackTable, 0,
+        [this, c, d = *dir, table = TableNameOf(pack->Table), asked = TqdTaskClock::now()](TqdStoreCache& stores) {
+    if (!stores.For(d).FindTable(table)) return TqdJobResult{qdErrNoSuchTable, {}};
+    return StartTask(c, d, table, TqdTaskKind::Pack, asked,
+                     [table](TqdTableStore& s, TqdTaskProgress& p) { RunPackTable(s, table, p); });
+  });
 }
 
 void TqdServerCore::OnAddIndex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
@@ -72,29 +64,22 @@ void TqdServerCore::OnAddIndex(TqdCoreConnection c, Client& client, const TqdSer
     return;
   }
   TqdNewIndex index{add->Name, add->FieldNumbers, add->AllowDuplicates, add->Ascending, add->CaseInsensitive};
-  Defer(
-      c, msgAddIndex, 0,
-      [d = *dir, table, index](TqdStoreCache& stores) {
-        TqdTableStore& store = stores.For(d);
-        auto id = store.FindTable(table);
-        if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
-        return TqdJobResult{CheckNewIndex(*store.LoadDictionary(*id), index), {}};
-      },
-      [this, c, d = *dir, table, index](Client&, TqdJobResult& result) {
-        StartTask(c, d, table, TqdTaskKind::AddIndex, result, [table, index](TqdTableStore& s, TqdTaskProgress& p) {
-          RunAddIndex(s, table, index, p);
-        });
-      });
+  Defer(c, msgAddIndex, 0, [this, c, d = *dir, table, index, asked = TqdTaskClock::now()](TqdStoreCache& stores) {
+    TqdTableStore& store = stores.For(d);
+    auto id = store.FindTable(table);
+    if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
+    if (TqdResult check = CheckNewIndex(*store.LoadDictionary(*id), index); check != qdOK) return TqdJobResult{check, {}};
+    return StartTask(c, d, table, TqdTaskKind::AddIndex, asked,
+                     [table, index](TqdTableStore& s, TqdTaskProgress& p) { RunAddIndex(s, table, index, p); });
+  });
 }
 
-void TqdServerCore::StartTask(TqdCoreConnection owner, const std::string& directory, const std::string& table,
-                              TqdTaskKind kind, TqdJobResult& result, TqdTaskManager::Work work) {
-  if (result.Result != qdOK) return;
-  if (tasks_.UnfinishedCount() >= kMaxUnfinishedTasks || tasks_.UnfinishedCountOf(owner) >= kMaxTasksPerClient) {
-    result = {qdErrDirBusy, {}};
-    return;
-  }
-  result.Data = Int32Reply(tasks_.Start(owner, directory, table, kind, std::move(work)));
+TqdJobResult TqdServerCore::StartTask(TqdCoreConnection owner, const std::string& directory, const std::string& table,
+                                      TqdTaskKind kind, TqdTaskClock::time_point asked, TqdTaskManager::Work work) {
+  int32_t task = tasks_.Start(owner, directory, table, kind, std::move(work),
+                              {kMaxUnfinishedTasks, kMaxTasksPerClient}, asked);
+  if (task == 0) return {qdErrDirBusy, {}};
+  return {qdOK, Int32Reply(task)};
 }
 
 void TqdServerCore::OnTaskStatus(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
@@ -104,14 +89,19 @@ void TqdServerCore::OnTaskStatus(TqdCoreConnection c, Client& client, const TqdS
     return;
   }
   TqdTaskStatusRecord status = tasks_.Status(*task);
-  auto last = client.LastPercent.find(*task);
-  bool news = !status.Found || status.Finished || last == client.LastPercent.end() ||
-              last->second != status.PercentDone;
-  if (news) {
+  if (HasNews(client, *task, status)) {
     AnswerStatus(c, client, *task, status);
   } else {
     waitingStatus_.push_back({c, *task, GetTickCount()});
   }
+}
+
+// A client knows nothing of a task it has not asked about yet but that it
+// has started, at 0 %: a first poll that would say just that waits too.
+bool TqdServerCore::HasNews(const Client& client, int32_t task, const TqdTaskStatusRecord& status) {
+  if (!status.Found || status.Finished) return true;
+  auto last = client.LastPercent.find(task);
+  return status.PercentDone != (last == client.LastPercent.end() ? 0 : last->second);
 }
 
 // A task that ended in failure answers with the failure's code, so that
@@ -134,9 +124,7 @@ void TqdServerCore::AnswerWaitingStatus(uint32_t now) {
     Client* client = Find(w.Connection);
     if (client == nullptr) continue;
     TqdTaskStatusRecord status = tasks_.Status(w.Task);
-    auto last = client->LastPercent.find(w.Task);
-    bool moved = last == client->LastPercent.end() || last->second != status.PercentDone;
-    if (!status.Found || status.Finished || moved || now - w.Since >= kStatusWaitMs) {
+    if (HasNews(*client, w.Task, status) || now - w.Since >= kStatusWaitMs) {
       AnswerStatus(w.Connection, *client, w.Task, status);
     } else {
       waitingStatus_.push_back(w);

@@ -220,9 +220,10 @@ void TqdServerCore::Defer(TqdCoreConnection c, TqdMsgID msg, uint8_t dataKind, T
 int TqdServerCore::RunCompletions() {
   Scope scope(*this);
   int ran = pool_.RunCompletions();
-  // A task's news (its percentage moved, or it ended) also wakes us.
-  LogEndedTasks();
+  // A task's news (its percentage moved, or it ended) also wakes us; the
+  // clients waiting for it are answered before the ended threads are joined.
   AnswerWaitingStatus(GetTickCount());
+  LogEndedTasks();
   return ran;
 }
 

@@ -241,11 +241,12 @@ class TqdServerCore {
   void OnPack(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnAddIndex(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnTaskStatus(TqdCoreConnection, Client&, const TqdServerRequest&);
-  // After a successful check (`result` qdOK), starts the task for `owner`
-  // and makes its number the reply; beyond the caps the answer is 10244.
-  void StartTask(TqdCoreConnection owner, const std::string& directory, const std::string& table,
-                 TqdTaskKind kind, TqdJobResult& result, TqdTaskManager::Work work);
+  // Starts a checked task for `owner`; the reply is its number, or 10244
+  // beyond the caps. Called on a request worker.
+  TqdJobResult StartTask(TqdCoreConnection owner, const std::string& directory, const std::string& table,
+                         TqdTaskKind kind, TqdTaskClock::time_point asked, TqdTaskManager::Work work);
   void AnswerStatus(TqdCoreConnection c, Client& client, int32_t task, const TqdTaskStatusRecord& status);
+  static bool HasNews(const Client& client, int32_t task, const TqdTaskStatusRecord& status);
   // Answers the parked polls that have news, or that waited kStatusWaitMs.
   void AnswerWaitingStatus(uint32_t now);
   void LogEndedTasks();

@@ -15,7 +15,8 @@ constexpr uint32_t kCoreTimerId = 1;
 
 std::atomic<bool> TqdServerRunner::stopping_{false};
 
-TqdServerRunner::TqdServerRunner(const TqdServerConfig& config) : config_(config) {
+TqdServerRunner::TqdServerRunner(const TqdServerConfig& config, TqdServerCore::LogFunction log)
+    : config_(config) {
   window_ = std::make_unique<TqdNotifyWindow>([this](uint32_t msg, uintptr_t wParam, intptr_t) -> intptr_t {
     if (msg == kWakeMessage) core_->RunCompletions();
     if (msg == WM_TIMER && wParam == kCoreTimerId) core_->OnTimer();
@@ -23,7 +24,8 @@ TqdServerRunner::TqdServerRunner(const TqdServerConfig& config) : config_(config
   });
   TqdNotifyWindow* window = window_.get();
   TqdCoreOutput& output = *this;
-  core_ = std::make_unique<TqdServerCore>(config_, output, [window] { window->Post(kWakeMessage, 0, 0); });
+  core_ = std::make_unique<TqdServerCore>(config_, output, [window] { window->Post(kWakeMessage, 0, 0); },
+                                          std::move(log));
 }
 
 TqdServerRunner::~TqdServerRunner() {

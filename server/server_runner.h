@@ -27,7 +27,8 @@ namespace qd {
 
 class TqdServerRunner : private TqdCoreOutput {
  public:
-  explicit TqdServerRunner(const TqdServerConfig& config);
+  // `log` takes the core's log lines (standard error without it).
+  explicit TqdServerRunner(const TqdServerConfig& config, TqdServerCore::LogFunction log = {});
   ~TqdServerRunner() override;
 
   // Opens the transports; raises (EqdException or std::exception) when one
@@ -36,6 +37,9 @@ class TqdServerRunner : private TqdCoreOutput {
   // Serves until Stop; then stops the tasks and closes everything.
   void Run();
   static void Stop() { stopping_ = true; }
+  // Serving may start again after a Stop (tests and benchmarks).
+  static void Rearm() { stopping_ = false; }
+  TqdServerCore& Core() { return *core_; }
 
  private:
   struct Link {

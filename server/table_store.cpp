@@ -154,10 +154,14 @@ std::string TqdTableStore::KeyTableName(int64_t tableId, int32_t number, bool un
     keyId = db_.LastInsertRowId();
   }
   std::string name = Numbered("k", keyId);
-  if (recreate) db_.Exec("DROP TABLE IF EXISTS " + name);
   db_.Exec("CREATE TABLE IF NOT EXISTS " + name +
            (unique ? "(key BLOB PRIMARY KEY, rid INTEGER NOT NULL) WITHOUT ROWID"
                    : "(key BLOB NOT NULL, rid INTEGER NOT NULL, PRIMARY KEY(key, rid)) WITHOUT ROWID"));
+  // Emptied rather than dropped and made again: the schema stays as it was,
+  // so the other connections to the store need not read it afresh. (A key
+  // table keeps its shape for life: an index's uniqueness only changes with
+  // a new table.)
+  if (recreate) db_.Exec("DELETE FROM " + name);
   return name;
 }
 

@@ -72,7 +72,7 @@ class TqdTableStore {
   void DeleteIndex(const std::string& name, int32_t indexNo);
 
   // The key table of index `number` (1 or more), created when missing;
-  // with `recreate` it is made afresh, empty, in the shape `unique` asks for.
+  // with `recreate` it is emptied. A new one has the shape `unique` asks for.
   std::string KeyTableName(int64_t tableId, int32_t number, bool unique, bool recreate = false);
   static std::string RecordTableName(int64_t tableId);
 

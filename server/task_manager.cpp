@@ -36,7 +36,7 @@ std::shared_ptr<std::mutex> TqdTaskManager::DirectoryLock(const std::string& dir
 }
 
 int32_t TqdTaskManager::Start(uint32_t owner, const std::string& directory, const std::string& table,
-                              TqdTaskKind kind, Work work) {
+                              TqdTaskKind kind, Work work, TqdTaskLimits limits, TqdTaskClock::time_point asked) {
   SetMultiThreaded();  // the work uses pooled engine objects on its own thread
   auto task = std::make_unique<Task>();
   task->Owner = owner;
@@ -44,10 +44,15 @@ int32_t TqdTaskManager::Start(uint32_t owner, const std::string& directory, cons
   task->Table = table;
   task->Kind = kind;
   task->StartTick = GetTickCount();
+  task->Asked = asked;
+  task->Started = TqdTaskClock::now();
   task->Progress.OnPercentChanged = wake_;
   Task* raw = task.get();
   {
     std::lock_guard<std::mutex> guard(mutex_);
+    if (UnfinishedLocked(owner, false) >= limits.Unfinished ||
+        UnfinishedLocked(owner, true) >= limits.UnfinishedOfOwner)
+      return 0;
     raw->Number = nextNumber_++;
     if (nextNumber_ <= 0) nextNumber_ = 1;  // never -1, which means "no task"
     outcomes_.erase(raw->Number);           // a number used again after the wrap
@@ -84,6 +89,12 @@ void TqdTaskManager::Run(Task& task, Work work) {
     result = qdErrServerUnexpected;
   }
   if (result == 0) task.Progress.Done = task.Progress.Total.load();
+  auto end = TqdTaskClock::now();
+  auto micros = [](TqdTaskClock::duration d) {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
+  };
+  microseconds_ += micros(end - task.Asked);
+  workMicroseconds_ += micros(end - task.Started);
   task.Result = result;
   task.FinishedTick = GetTickCount();
   task.Finished.store(true, std::memory_order_release);
@@ -108,17 +119,20 @@ TqdTaskStatusRecord TqdTaskManager::Status(int32_t taskNumber) {
   return status;
 }
 
+size_t TqdTaskManager::UnfinishedLocked(uint32_t owner, bool ofOwner) const {
+  return static_cast<size_t>(std::count_if(running_.begin(), running_.end(), [=](const auto& entry) {
+    return !entry.second->Finished.load() && (!ofOwner || entry.second->Owner == owner);
+  }));
+}
+
 size_t TqdTaskManager::UnfinishedCount() {
   std::lock_guard<std::mutex> guard(mutex_);
-  return static_cast<size_t>(std::count_if(running_.begin(), running_.end(),
-                                           [](const auto& entry) { return !entry.second->Finished.load(); }));
+  return UnfinishedLocked(0, false);
 }
 
 size_t TqdTaskManager::UnfinishedCountOf(uint32_t owner) {
   std::lock_guard<std::mutex> guard(mutex_);
-  return static_cast<size_t>(std::count_if(running_.begin(), running_.end(), [owner](const auto& entry) {
-    return entry.second->Owner == owner && !entry.second->Finished.load();
-  }));
+  return UnfinishedLocked(owner, true);
 }
 
 size_t TqdTaskManager::Threads() {

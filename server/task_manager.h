@@ -8,12 +8,15 @@
 // kKeepFinishedMs, and at most kMaxFinishedKept results are kept at all.
 // The wake function is called from a task's thread whenever its percentage
 // moves and when it ends, so that waiting clients are answered at once.
-// Thread rules: Start, Status, the counts, TableBusy, Reap, Purge and
-// Shutdown are called on the serving thread; the work runs on the task's
-// thread; progress is shared through atomics.
+// Thread rules: Start may be called from any thread (a request worker
+// starts the task it has checked); Status, the counts, TableBusy, Reap,
+// Purge and Shutdown are called on the serving thread; the work runs on the
+// task's thread; progress is shared through atomics.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -43,6 +46,14 @@ inline constexpr size_t kMaxUnfinishedTasks = 64;
 inline constexpr size_t kMaxTasksPerClient = 8;
 
 enum class TqdTaskKind : uint8_t { Rebuild = 1, Pack = 2, AddIndex = 3 };
+
+// How many unfinished tasks a start may find, in all and of its owner.
+struct TqdTaskLimits {
+  size_t Unfinished = SIZE_MAX;
+  size_t UnfinishedOfOwner = SIZE_MAX;
+};
+
+using TqdTaskClock = std::chrono::steady_clock;
 const char* TaskKindName(TqdTaskKind kind);
 
 // What the log says of a task that ended.
@@ -69,9 +80,10 @@ class TqdTaskManager {
   TqdTaskManager& operator=(const TqdTaskManager&) = delete;
 
   // Starts `work` on a new thread for `owner` (a connection; 0 for none)
-  // and returns the task number (1 and up).
+  // and returns the task number (1 and up); 0 when `limits` leave no room.
+  // `asked` is when the request for it arrived.
   int32_t Start(uint32_t owner, const std::string& directory, const std::string& table, TqdTaskKind kind,
-                Work work);
+                Work work, TqdTaskLimits limits = {}, TqdTaskClock::time_point asked = TqdTaskClock::now());
   // Found false for a number that names no task (any more).
   TqdTaskStatusRecord Status(int32_t taskNumber);
   // Tasks started and not finished yet, in all and of one owner.
@@ -87,6 +99,10 @@ class TqdTaskManager {
   void Shutdown();
   // Threads started and not joined yet.
   size_t Threads();
+  // The server's time for all tasks that ended, each from the arrival of
+  // its request to its end, and the time of their work alone.
+  uint64_t Microseconds() const { return microseconds_.load(std::memory_order_relaxed); }
+  uint64_t WorkMicroseconds() const { return workMicroseconds_.load(std::memory_order_relaxed); }
 
  private:
   struct Task {
@@ -99,6 +115,8 @@ class TqdTaskManager {
     std::atomic<bool> Finished{false};
     std::atomic<uint16_t> Result{0};
     uint32_t StartTick = 0;
+    TqdTaskClock::time_point Asked;
+    TqdTaskClock::time_point Started;
     std::atomic<uint32_t> FinishedTick{0};
     std::thread Thread;
   };
@@ -108,6 +126,7 @@ class TqdTaskManager {
     uint32_t FinishedTick = 0;
   };
   void Run(Task& task, Work work);
+  size_t UnfinishedLocked(uint32_t owner, bool ofOwner) const;
   std::shared_ptr<std::mutex> DirectoryLock(const std::string& directory);
 
   std::function<void()> wake_;
@@ -118,6 +137,8 @@ class TqdTaskManager {
   std::deque<int32_t> outcomeOrder_;  // oldest first
   std::map<std::string, std::shared_ptr<std::mutex>> directoryLocks_;
   int32_t nextNumber_ = 1;
+  std::atomic<uint64_t> microseconds_{0};
+  std::atomic<uint64_t> workMicroseconds_{0};
 };
 
 }  // namespace qd

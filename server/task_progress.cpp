@@ -16,8 +16,10 @@ int32_t TqdTaskProgress::Percent() const {
 void TqdTaskProgress::Advance(int64_t rows) {
   Done.fetch_add(rows, std::memory_order_relaxed);
   if (!OnPercentChanged) return;
+  // At 100 % only the commit is left; the task's end, told at once, is the
+  // news then (a client woken for "99 %" would ask again just as it ends).
   int32_t now = Percent();
-  if (lastPercent_.exchange(now, std::memory_order_relaxed) != now) OnPercentChanged();
+  if (lastPercent_.exchange(now, std::memory_order_relaxed) != now && now < 100) OnPercentChanged();
 }
 
 void TqdTaskProgress::CheckCancelled() const {

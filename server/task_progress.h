@@ -23,7 +23,8 @@ struct TqdTaskProgress {
 
   // 0..100 from the rows processed; 100 for a task with nothing to do.
   int32_t Percent() const;
-  // Adds `rows` to Done; tells OnPercentChanged when the percentage moved.
+  // Adds `rows` to Done; tells OnPercentChanged when the percentage moved
+  // (short of 100: the end of the task is told of anyway).
   void Advance(int64_t rows);
   // Raises EqdStorageError when the task is to stop (server shutting down).
   void CheckCancelled() const;

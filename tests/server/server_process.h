@@ -56,6 +56,18 @@ class ServerProcess {
     }
     return output_.find(marker) != std::string::npos;
   }
+  // Reads what the server has written until it is quiet for 200 ms.
+  void ReadAvailable() {
+    for (;;) {
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 200) <= 0) return;
+      char buffer[4096];
+      ssize_t n = read(out_, buffer, sizeof buffer);
+      if (n <= 0) return;
+      output_.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  pid_t Pid() const { return pid_; }
   uint16_t TcpPort() const {
     size_t at = output_.find("TCP/IP port ");
     return at == std::string::npos ? 0 : static_cast<uint16_t>(std::stoi(output_.substr(at + 12)));
