@@ -164,6 +164,14 @@ void TqdBaseCommsProtocol::KeepAliveCheck() {
   TqdKeepAliveSettings settings = KeepAliveSettings();
   uint8_t keepAlive[kKeepAliveSize];
   EncodeKeepAlive(keepAlive);
+  // A client's send raises when it fails (the connection is hung up first);
+  // from the timer there is no caller to tell, so the hang-up is all.
+  auto send = [&](TqdConnectionHandle handle) {
+    try {
+      SendMsg(handle, keepAlive, sizeof keepAlive);
+    } catch (const EqdCommsException&) {
+    }
+  };
   for (int i = ConnectionCount() - 1; i >= 0; --i) {
     TqdConnection* connection = ConnectionAt(i);
     if (connection == nullptr) continue;  // the list shrank meanwhile
@@ -173,10 +181,10 @@ void TqdBaseCommsProtocol::KeepAliveCheck() {
     } else if (connection->KeepAliveRequested) {
       connection->KeepAliveRequested = false;
       ++connection->Retries;
-      SendMsg(handle, keepAlive, sizeof keepAlive);
+      send(handle);
     } else if (TimerExpired(connection->InactivityDeadline)) {
       ++connection->Retries;
-      SendMsg(handle, keepAlive, sizeof keepAlive);
+      send(handle);
     }
   }
 }

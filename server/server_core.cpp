@@ -65,10 +65,10 @@ void TqdServerCore::FlushDeferred() {
     hangUps.swap(pendingHangUps_);
     for (TqdCoreConnection c : hangUps) {
       try {
-        output_.HangUp(c);
+        output_.HangUp(c);  // its loss comes back as a removal...
       } catch (const std::exception&) {
-        // The connection is gone either way.
       }
+      pendingRemovals_.push_back(c);  // ...and if it does not, the client goes all the same
     }
     std::vector<TqdCoreConnection> removals;
     removals.swap(pendingRemovals_);

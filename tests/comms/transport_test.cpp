@@ -268,6 +268,31 @@ TEST(TcpTransportTest, ASendThatStallsGivesUp) {
   FakeClock::Uninstall();
 }
 
+// A keep-alive that a reset connection refuses hangs the connection up; it
+// raises nothing out of the timer that sent it.
+TEST(TcpTransportTest, AKeepAliveToAResetConnectionRaisesNothing) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  socklen_t len = sizeof sa;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
+  TqdTCPIPProtocol client("PC1", kCallingMode);
+  client.Endpoints.StreamPort = ntohs(sa.sin_port);
+  TqdConnectionHandle handle = client.Call("127.0.0.1");
+  ASSERT_NE(handle, 0u);
+  int accepted = accept(listener, nullptr, nullptr);
+  linger reset{1, 0};
+  setsockopt(accepted, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  close(accepted);
+  close(listener);
+  // A new connection counts as idle, so each check sends a keep-alive.
+  for (int i = 0; i < 10 && client.FindConnection(handle) != nullptr; ++i) EXPECT_NO_THROW(client.KeepAliveCheck());
+  EXPECT_EQ(client.FindConnection(handle), nullptr);
+}
+
 TEST(TcpTransportTest, ModeErrors) {
   TqdTCPIPProtocol server("QD", kListeningMode);
   EXPECT_THROW(server.Call("127.0.0.1"), EqdCommsException);

@@ -113,7 +113,7 @@ TEST_F(CoreTasksTest, AddIndexThroughACursor) {
   auto again = harness_->Request(c_, msgAddIndex, req);
   EXPECT_EQ(again.Result, qdErrIndexExists);
   PutInt32LE(d + 108, 0);
-  EXPECT_EQ(harness_->Request(c_, msgAddIndex, req).Result, 10023);
+  EXPECT_EQ(harness_->Request(c_, msgAddIndex, req).Result, qdErrInvalidIndexDesc);
 }
 
 // A status poll that has no news waits until the progress moves (or the

@@ -47,24 +47,13 @@ class ServerProcess {
   bool ReadUntil(const std::string& marker) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (output_.find(marker) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-      pollfd p{out_, POLLIN, 0};
-      if (poll(&p, 1, 100) <= 0) continue;
-      char buffer[512];
-      ssize_t n = read(out_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      output_.append(buffer, static_cast<size_t>(n));
+      if (ReadSome(100) < 0) break;
     }
     return output_.find(marker) != std::string::npos;
   }
   // Reads what the server has written until it is quiet for 200 ms.
   void ReadAvailable() {
-    for (;;) {
-      pollfd p{out_, POLLIN, 0};
-      if (poll(&p, 1, 200) <= 0) return;
-      char buffer[4096];
-      ssize_t n = read(out_, buffer, sizeof buffer);
-      if (n <= 0) return;
-      output_.append(buffer, static_cast<size_t>(n));
+    while (ReadSome(200) > 0) {
     }
   }
   pid_t Pid() const { return pid_; }
@@ -84,6 +73,18 @@ class ServerProcess {
   const std::string& Output() const { return output_; }
 
  private:
+  // Waits up to `ms` for output and appends it: the bytes read, 0 when
+  // none came, -1 at the end of the output.
+  int ReadSome(int ms) {
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, ms) <= 0) return 0;
+    char buffer[4096];
+    ssize_t n = read(out_, buffer, sizeof buffer);
+    if (n <= 0) return -1;
+    output_.append(buffer, static_cast<size_t>(n));
+    return static_cast<int>(n);
+  }
+
   pid_t pid_ = -1;
   int out_ = -1;
   std::string output_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/endian.h"
+#include "server/server_results.h"
 #include "server/wire_records.h"
 
 namespace qd {
@@ -153,10 +154,10 @@ TEST(WireRecords, LengthBytesAboveTheCapacityAreCut) {
 }
 
 TEST(WireRecords, TaskStatusReplyBytes) {
-  TqdTaskStatusRecord s{true, 12, 9729, 300, 400, 2, 75, true};
+  TqdTaskStatusRecord s{true, 12, qdErrKeyViolation, 300, 400, 2, 75, true};
   auto bytes = EncodeTaskStatusReply(s);
   EXPECT_EQ(GetInt32LE(bytes.data()), 12);
-  EXPECT_EQ(GetUInt32LE(bytes.data() + 4), 9729u);
+  EXPECT_EQ(GetUInt32LE(bytes.data() + 4), qdErrKeyViolation);
   EXPECT_EQ(GetInt64LE(bytes.data() + 8), 300);
   EXPECT_EQ(GetInt32LE(bytes.data() + 16), 400);
   EXPECT_EQ(GetInt32LE(bytes.data() + 20), 75);
