@@ -33,20 +33,10 @@ void TqdServerCore::OnAttach(TqdCoreConnection c, Client& client, const TqdServe
     Reply(c, msgAttach, qdErrInvalidParam);
     return;
   }
-  if (client.LoginHeld) {  // a client that does not wait for its answer
-    HangUpLater(c);
-    return;
-  }
+  if (!StartAfresh(c, client)) return;
   if (client.ClientId == 0) client.ClientId = nextClientId_++;
-  if (client.LoggedIn) output_.AllowRequestsInParts(c, false);
   client.Attached = true;
-  client.LoggedIn = false;
-  client.LoginClock = GetTickCount();
   client.UserName = attach->UserName;
-  client.Sessions.clear();
-  client.Databases.clear();
-  client.Cursors.clear();
-  client.LastPercent.clear();
   TqdAttachReply reply;
   reply.ClientID = client.ClientId;
   reply.ServerVersion = kServerVersion;
@@ -142,16 +132,25 @@ void TqdServerCore::ReleaseHeldLogins(uint32_t now) {
 }
 
 void TqdServerCore::OnDetach(TqdCoreConnection c, Client& client, const TqdServerRequest&) {
-  Reply(c, msgDetach, qdOK);
-  if (client.LoggedIn) output_.AllowRequestsInParts(c, false);
+  if (!StartAfresh(c, client)) return;
   client.Attached = false;
+  client.UserName.clear();
+  Reply(c, msgDetach, qdOK);
+}
+
+bool TqdServerCore::StartAfresh(TqdCoreConnection c, Client& client) {
+  if (client.LoginHeld) {  // a client that does not wait for its answer
+    HangUpLater(c);
+    return false;
+  }
+  if (client.LoggedIn) output_.AllowRequestsInParts(c, false);
   client.LoggedIn = false;
   client.LoginClock = GetTickCount();
-  client.UserName.clear();
   client.Sessions.clear();
   client.Databases.clear();
   client.Cursors.clear();
   client.LastPercent.clear();
+  return true;
 }
 
 }  // namespace qd

@@ -226,6 +226,10 @@ class TqdServerCore {
   void ConcludeLogin(TqdCoreConnection c, Client& client, bool accepted, std::vector<uint8_t> unreadablePart);
   void AnswerLogin(TqdCoreConnection c, Client& client, bool accepted, const std::vector<uint8_t>& unreadablePart);
   void ReleaseHeldLogins(uint32_t now);
+  // Forgets what a login opened, before a new attach or at a detach; false
+  // (and the connection is hung up) while its login waits for an answer:
+  // the client did not wait for it.
+  bool StartAfresh(TqdCoreConnection c, Client& client);
   // core_tables.cpp
   void OnTableList(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnOpenTable(TqdCoreConnection, Client&, const TqdServerRequest&);
