@@ -1,0 +1,1 @@
+#include "callif/QDTTDbas.h"

@@ -1,0 +1,1 @@
+#include "callif/QDTTSess.h"

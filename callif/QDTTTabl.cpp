@@ -1,0 +1,1 @@
+#include "callif/QDTTTabl.h"
