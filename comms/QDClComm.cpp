@@ -56,6 +56,7 @@ TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::stri
   RequireOwnerThread("Attach");
   std::lock_guard guard(lock_);
   if (IsConnected()) Detach();
+  loggedIn_ = false;
   TqdName name(NamePartOf(serverAddress));
   TqdName address(AddressPartOf(serverAddress));
   TqdConnectionHandle handle = transport_->Call(address.View());
@@ -89,6 +90,7 @@ TqdResult TqdClientCommsEngine::Attach(std::string_view serverAddress, std::stri
   transport_->RestartKeepAliveTimer();
   if (Request(msgConfirmLogin, nullptr, 0, nullptr, 0) != qdOK) return qdErrInvalidPassword;
   serverName_ = name;
+  loggedIn_ = true;
   return qdOK;
 }
 
@@ -99,6 +101,7 @@ void TqdClientCommsEngine::Detach() {
   Request(msgDetach, nullptr, 0, nullptr, 0);  // refused with 8455 inside a request: only the hang-up then
   transport_->HangUp(connection_);
   serverName_ = TqdName();
+  loggedIn_ = false;
 }
 
 TqdResult TqdClientCommsEngine::Request(TqdMsgID msgId, const TqdRequestData& request,
@@ -273,7 +276,10 @@ bool TqdClientCommsEngine::OnMessage(TqdConnectionHandle handle, size_t size, ui
 
 void TqdClientCommsEngine::OnConnectionLost(TqdConnectionHandle handle) {
   std::lock_guard guard(lock_);
-  if (handle == connection_) connection_ = 0;
+  if (handle == connection_) {
+    connection_ = 0;
+    loggedIn_ = false;
+  }
   // Only what is still being put together goes: a reply that was complete
   // before the loss still answers the request waiting for it. A later
   // request needs a new connection, which starts with an empty queue.

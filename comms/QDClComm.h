@@ -97,6 +97,8 @@ class TqdClientCommsEngine {
   TqdResult Attach(std::string_view serverAddress, std::string_view userName, std::string_view password);
   void Detach();
   bool IsConnected() const { return connection_ != 0; }
+  // Attached and the login confirmed, on a connection that still stands.
+  bool IsLoggedIn() const { return connection_ != 0 && loggedIn_; }
   uint32_t ClientID() const { return clientId_; }
   std::string ServerName() const { return serverName_.Str(); }
 
@@ -141,6 +143,7 @@ class TqdClientCommsEngine {
   uint32_t replyTimeout_ = kDefaultReplyTimeoutMs;
   uint8_t partAck_[24] = {};
   bool busy_ = false;
+  bool loggedIn_ = false;
   TqdConnectionHandle connection_ = 0;
   TqdDataMessageQueue queue_;
   TqdPadLock lock_;

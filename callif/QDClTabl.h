@@ -1,0 +1,55 @@
+// TQDClientTable: a table cursor opened on the server. The open reply gives
+// the cursor id and the table's data dictionary, from which the cursor
+// builds its field and index descriptions and its cursor properties; it
+// switches index and adds indexes through the server.
+// Thread rules: the user-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "callif/QDTTTabl.h"
+#include "comms/QDClComm.h"
+#include "dict/QDLLDict.h"
+
+namespace qd {
+
+class TQDClientDatabase;
+
+class TQDClientTable : public TttBaseTable {
+ public:
+  TQDClientTable(TQDClientDatabase* database, TttCollection* collection, std::string_view tableName,
+                 const char* indexName, int16_t indexId, int32_t openMode, int32_t shareMode,
+                 int32_t translationMode, TqdClientCommsEngine* commsEngine);
+  // Closes the cursor on the server when it is open there.
+  ~TQDClientTable() override;
+
+  int32_t BookmarkSize() override;
+  int32_t RecordLength() override;
+  void BuildFieldDescs() override;
+  TqdResult AddIndex(const uint8_t* indexDesc, const char* keyIndex) override;
+  TqdResult CloseCursor() override;
+  TqdResult GetCursorProps(uint8_t* record) override;
+  TqdResult GetIndexDesc(int32_t indexNumber, uint8_t* record) override;
+  TqdResult GetIndexSeqNo(const char* indexName, const char* tagName, int32_t& number, int16_t indexId) override;
+  TqdResult GetVchkDesc(int32_t number, uint8_t* record) override;
+  TqdResult InitRecord(uint8_t* record) override;
+  TqdResult Open() override;
+  TqdResult SwitchToIndex(const char* indexName, const char* tagName, int16_t indexId, bool keepCurrent) override;
+
+  TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
+
+  int32_t CursorId() const { return cursorId_; }
+  TqdDataDictionary& Dictionary() { return dictionary_; }
+  TQDClientDatabase* Database() const;
+  TqdClientCommsEngine* CommsEngine() const { return commsEngine_; }
+  // The key length of the current index (0 when the dictionary lacks it).
+  int32_t KeyLength() const;
+
+ private:
+  TqdClientCommsEngine* commsEngine_;
+  int32_t cursorId_ = -1;
+  TqdDataDictionary dictionary_{kDefaultBlockSize};
+};
+
+}  // namespace qd
