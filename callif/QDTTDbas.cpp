@@ -115,8 +115,8 @@ TqdResult TttBaseDatabase::ApplyOptParams(uint16_t count, const uint8_t* descs,
   if (descs == nullptr || values == nullptr) return SetResult(qdOK);
   for (uint16_t i = 0; i < count; ++i) {
     const uint8_t* desc = descs + size_t{i} * kFieldDescSize;
-    if (!SameTextNoCase(GetZeroText(desc + kFldNameOffset, kFldNameSize - 1), kOptionUserName))
-      continue;
+    std::string name = GetZeroText(desc + kFldNameOffset, kFldNameSize - 1);
+    if (!SameTextNoCase(name, kOptionUserName)) continue;
     size_t valueLength =
         std::min<size_t>(GetUInt16LE(desc + kFldLengthOffset), kDbDescNameCapacity);
     std::string value = GetZeroText(values + GetUInt16LE(desc + kFldOffsetOffset), valueLength);

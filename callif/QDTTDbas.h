@@ -124,9 +124,11 @@ class TttBaseDatabase : public TttBapiListItem {
   TttCollection cursors_;
 
  private:
+  // AddIndex, DeleteIndex and EmptyTable: `operation` on the given cursor or
+  // on the named table, opened for it.
   template <class Operation>
-  TqdResult OnTableCursor(TttBaseTable* cursor, const char* tableName, const char* driverType, int16_t indexId,
-                          Operation operation);
+  TqdResult OnTableCursor(TttBaseTable* cursor, const char* tableName, const char* driverType,
+                          int16_t indexId, Operation operation);
 };
 
 // Text helpers shared by the database and session: a zero-terminated text

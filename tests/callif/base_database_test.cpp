@@ -111,35 +111,19 @@ TEST(DatabaseCreateTest, AUserNameOptionNamesTheDatabase) {
 
 // The type is cut so that it and its terminator fit the caller's buffer.
 TEST(DatabasePropTest, PropertiesAnswerIntoBuffersThatHoldThem) {
-  struct Case {
-    uint32_t property;
-    uint16_t bufferSize;
-    TqdResult result;
-    uint16_t length;
-    std::vector<uint8_t> bytes;  // the buffer afterwards
-  };
   const std::vector<uint8_t> untouched(10, 0xEE);
-  const Case cases[] = {
-      {0, 2, qdOK, 2, {27, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
-      {0x10000, 2, qdOK, 2, {27, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
-      {0, 1, qdErrInvalidParam, 99, untouched},
-      {2, 10, qdOK, 9, {'S', 'T', 'A', 'N', 'D', 'A', 'R', 'D', 0, 0xEE}},
-      {0x30002, 10, qdOK, 9, {'S', 'T', 'A', 'N', 'D', 'A', 'R', 'D', 0, 0xEE}},
-      {2, 5, qdOK, 5, {'S', 'T', 'A', 'N', 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
-      {2, 0, qdErrInvalidParam, 99, untouched},
-      {1, 10, qdErrNotSupported, 99, untouched},
-  };
-  BoxRecorder boxes;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.property << "/" << c.bufferSize);
-    std::unique_ptr<TttBaseDatabase> database(NewDatabase());
-    std::vector<uint8_t> buffer(10, 0xEE);
-    uint16_t length = 99;
-    EXPECT_EQ(database->GetProp(c.property, buffer.data(), length, c.bufferSize), c.result);
-    EXPECT_EQ(length, c.length);
-    EXPECT_EQ(buffer, c.bytes);
-  }
-  EXPECT_TRUE(boxes.Texts.empty());
+  test::ExpectPropAnswers<TttBaseDatabase>(
+      {
+          {0, 2, qdOK, 2, {27, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+          {0x10000, 2, qdOK, 2, {27, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+          {0, 1, qdErrInvalidParam, 99, untouched},
+          {2, 10, qdOK, 9, {'S', 'T', 'A', 'N', 'D', 'A', 'R', 'D', 0, 0xEE}},
+          {0x30002, 10, qdOK, 9, {'S', 'T', 'A', 'N', 'D', 'A', 'R', 'D', 0, 0xEE}},
+          {2, 5, qdOK, 5, {'S', 'T', 'A', 'N', 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
+          {2, 0, qdErrInvalidParam, 99, untouched},
+          {1, 10, qdErrNotSupported, 99, untouched},
+      },
+      [] { return std::unique_ptr<TttBaseDatabase>(NewDatabase()); });
 
   std::unique_ptr<TttBaseDatabase> database(NewDatabase());
   EXPECT_EQ(database->ValidateProp(0, true), qdErrNotSupported);
@@ -345,7 +329,6 @@ TEST(DatabaseSmallTest, TransactionInformationAndTheDirectory) {
 
   BoxRecorder boxes;
   EXPECT_EQ(database.GetObjFromName(), qdErrNotApplicable);
-  EXPECT_EQ(database.FormFullName(), qdErrNotSupported);
   EXPECT_TRUE(boxes.Texts.empty());
 }
 
@@ -364,11 +347,7 @@ TEST(DatabaseNotSupportedTest, EachOperationIsNamedInTheBox) {
   TttBaseTable* cursor = nullptr;
   void* transaction = nullptr;
   TqdCreateTableDesc table;
-  struct Case {
-    const char* operation;
-    std::function<TqdResult(TttBaseDatabase&)> call;
-  };
-  const Case cases[] = {
+  const std::vector<test::NotSupportedCase<TttBaseDatabase>> cases = {
       {"TttBaseDatabase.AcqPersistTableLock",
        [](TttBaseDatabase& d) { return d.AcqPersistTableLock(); }},
       {"TttBaseDatabase.BeginTran",
@@ -414,18 +393,12 @@ TEST(DatabaseNotSupportedTest, EachOperationIsNamedInTheBox) {
        [](TttBaseDatabase& d) { return d.RelPersistTableLock(); }},
       {"TttBaseDatabase.RenameTable", [](TttBaseDatabase& d) { return d.RenameTable("A", "B"); }},
       {"TttBaseDatabase.SortTable", [](TttBaseDatabase& d) { return d.SortTable(); }},
+      {nullptr, [](TttBaseDatabase& d) { return d.FormFullName(); }},
       // The table opened for the operation is refused first.
       {"TttBaseDatabase.OpenTable",
        [](TttBaseDatabase& d) { return d.EmptyTable(nullptr, "T", nullptr); }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.operation);
-    BoxRecorder boxes;
-    std::unique_ptr<TttBaseDatabase> database(NewDatabase());
-    EXPECT_EQ(c.call(*database), qdErrNotSupported);
-    EXPECT_EQ(database->Result(), qdErrNotSupported);
-    EXPECT_EQ(boxes.Texts, (std::vector<std::string>{BoxRecorder::TextFor(c.operation)}));
-  }
+  test::ExpectNotSupported(cases, [] { return std::unique_ptr<TttBaseDatabase>(NewDatabase()); });
   EXPECT_EQ(cursor, nullptr);
   EXPECT_EQ(transaction, nullptr);
 }

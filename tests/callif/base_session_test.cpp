@@ -425,11 +425,7 @@ TEST(SessionNotSupportedTest, EachOperationIsNamedInTheBox) {
   TttBaseTable* cursor = nullptr;
   TttBaseDatabase* database = nullptr;
   char text[8];
-  struct Case {
-    const char* operation;  // nullptr: answered quietly
-    std::function<TqdResult(TttBaseSession&)> call;
-  };
-  const Case cases[] = {
+  const std::vector<test::NotSupportedCase<TttBaseSession>> cases = {
       {"TttBaseSession.AddAlias",
        [](TttBaseSession& s) { return s.AddAlias(nullptr, "A", nullptr, "", false); }},
       {"TttBaseSession.AddPassword", [](TttBaseSession& s) { return s.AddPassword(); }},
@@ -479,16 +475,8 @@ TEST(SessionNotSupportedTest, EachOperationIsNamedInTheBox) {
       {nullptr, [](TttBaseSession& s) { return s.GetCallBack(nullptr); }},
       {nullptr, [](TttBaseSession& s) { return s.RegisterCallBack(nullptr); }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.operation == nullptr ? "quietly" : c.operation);
-    BoxRecorder boxes;
-    TttBaseSession session(nullptr, nullptr, "S", nullptr);
-    EXPECT_EQ(c.call(session), qdErrNotSupported);
-    EXPECT_EQ(session.Result(), qdErrNotSupported);
-    std::vector<std::string> expected;
-    if (c.operation != nullptr) expected.push_back(BoxRecorder::TextFor(c.operation));
-    EXPECT_EQ(boxes.Texts, expected);
-  }
+  test::ExpectNotSupported(
+      cases, [] { return std::make_unique<TttBaseSession>(nullptr, nullptr, "S", nullptr); });
   EXPECT_EQ(cursor, nullptr);
   EXPECT_EQ(database, nullptr);
 }

@@ -397,32 +397,21 @@ TEST(BaseTableNameTest, NamesAreCutToTheirCapacities) {
 
 // A property value goes out only into a buffer that holds it.
 TEST(BaseTablePropTest, PropertiesAnswerIntoBuffersThatHoldThem) {
-  struct Case {
-    uint32_t property;
-    uint16_t bufferSize;
-    TqdResult result;
-    uint16_t length;
-    std::vector<uint8_t> bytes;  // the buffer afterwards
+  const std::vector<uint8_t> untouched(10, 0xEE);
+  auto after = [](std::vector<uint8_t> head) {
+    head.resize(10, 0xEE);
+    return head;
   };
-  const Case cases[] = {
-      {0, 2, qdOK, 2, {20, 0, 0xEE, 0xEE, 0xEE}},
-      {0, 1, qdErrInvalidParam, 99, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
-      {1, 5, qdOK, 0, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
-      {5, 4, qdOK, 4, {0, 0, 0, 0, 0xEE}},
-      {5, 3, qdErrInvalidParam, 99, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
-      {7, 5, qdErrNotSupported, 99, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE}},
-  };
-  BoxRecorder boxes;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.property);
-    TttBaseTable cursor(nullptr, nullptr, "T", nullptr, 0, 0, 0, 0);
-    std::vector<uint8_t> buffer(5, 0xEE);
-    uint16_t length = 99;
-    EXPECT_EQ(cursor.GetProp(c.property, buffer.data(), length, c.bufferSize), c.result);
-    EXPECT_EQ(length, c.length);
-    EXPECT_EQ(buffer, c.bytes);
-  }
-  EXPECT_TRUE(boxes.Texts.empty());
+  test::ExpectPropAnswers<TttBaseTable>(
+      {
+          {0, 2, qdOK, 2, after({20, 0})},
+          {0, 1, qdErrInvalidParam, 99, untouched},
+          {1, 5, qdOK, 0, untouched},
+          {5, 4, qdOK, 4, after({0, 0, 0, 0})},
+          {5, 3, qdErrInvalidParam, 99, untouched},
+          {7, 5, qdErrNotSupported, 99, untouched},
+      },
+      [] { return std::make_unique<TttBaseTable>(nullptr, nullptr, "T", nullptr, 0, 0, 0, 0); });
 
   TttBaseTable cursor(nullptr, nullptr, "T", nullptr, 0, 0, 0, 0);
   EXPECT_EQ(cursor.ValidateProp(0, true), qdErrNotSupported);
@@ -443,19 +432,13 @@ TEST(EmptyTableTest, EveryNavigationEndsAtOnce) {
   EXPECT_EQ(count, 0u);
 }
 
-using TableCall = std::function<TqdResult(TttBaseTable&)>;
-struct NamedCall {
-  const char* operation;  // nullptr: answered quietly
-  TableCall call;
-};
-
 TEST(BaseTableNotSupportedTest, EachOperationIsNamedInTheBox) {
   uint8_t record[kIndexDescSize] = {};
   int32_t number = 0;
   uint32_t size = 0;
   TttBaseTable* clone = nullptr;
   hDBIFilter filter = nullptr;
-  const NamedCall calls[] = {
+  const std::vector<test::NotSupportedCase<TttBaseTable>> calls = {
       {"TttBaseTable.TranslateGet",
        [&](TttBaseTable& t) {
          bool b;
@@ -538,16 +521,9 @@ TEST(BaseTableNotSupportedTest, EachOperationIsNamedInTheBox) {
       {nullptr, [&](TttBaseTable& t) { return t.DropFilter(nullptr); }},
       {nullptr, [&](TttBaseTable& t) { return t.GetFilterInfo(nullptr, record, 0); }},
   };
-  for (const NamedCall& c : calls) {
-    SCOPED_TRACE(c.operation == nullptr ? "quietly" : c.operation);
-    BoxRecorder boxes;
-    TttBaseTable cursor(nullptr, nullptr, "T", nullptr, 0, 0, 0, 0);
-    EXPECT_EQ(c.call(cursor), qdErrNotSupported);
-    EXPECT_EQ(cursor.Result(), qdErrNotSupported);
-    std::vector<std::string> expected;
-    if (c.operation != nullptr) expected.push_back(BoxRecorder::TextFor(c.operation));
-    EXPECT_EQ(boxes.Texts, expected);
-  }
+  test::ExpectNotSupported(calls, [] {
+    return std::make_unique<TttBaseTable>(nullptr, nullptr, "T", nullptr, 0, 0, 0, 0);
+  });
   EXPECT_EQ(clone, nullptr);
   EXPECT_EQ(filter, nullptr);
 }

@@ -1,9 +1,14 @@
 // Test stand-ins for the engine-neutral call interface: a cursor that
 // serves records from a vector through the read primitives and logs what
-// the base asks of it, and a recorder of not-supported message boxes.
+// the base asks of it, a recorder of message boxes, and the checks shared by
+// the tables of not-supported operations and of property reads.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,6 +35,54 @@ class BoxRecorder {
   }
   std::vector<std::string> Texts;
 };
+
+// One operation that is not supported: the name its box shows (nullptr:
+// answered quietly, without a box) and a call of it.
+template <class Object>
+struct NotSupportedCase {
+  const char* operation;
+  std::function<TqdResult(Object&)> call;
+};
+
+// Calls each case on a fresh object from `make`: 12289, as the answer and
+// as the object's result, and the box naming the operation.
+template <class Object, class Make>
+void ExpectNotSupported(const std::vector<NotSupportedCase<Object>>& cases, Make make) {
+  for (const NotSupportedCase<Object>& c : cases) {
+    SCOPED_TRACE(c.operation == nullptr ? "quietly" : c.operation);
+    BoxRecorder boxes;
+    std::unique_ptr<Object> object = make();
+    EXPECT_EQ(c.call(*object), qdErrNotSupported);
+    EXPECT_EQ(object->Result(), qdErrNotSupported);
+    std::vector<std::string> expected;
+    if (c.operation != nullptr) expected.push_back(BoxRecorder::TextFor(c.operation));
+    EXPECT_EQ(boxes.Texts, expected);
+  }
+}
+
+// One property read into a 10-byte buffer of 0xEE bytes.
+struct PropCase {
+  uint32_t property;
+  uint16_t bufferSize;
+  TqdResult result;
+  uint16_t length;             // 99: left as it was
+  std::vector<uint8_t> bytes;  // the buffer afterwards
+};
+
+template <class Object, class Make>
+void ExpectPropAnswers(const std::vector<PropCase>& cases, Make make) {
+  BoxRecorder boxes;
+  for (const PropCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.property << "/" << c.bufferSize);
+    std::unique_ptr<Object> object = make();
+    std::vector<uint8_t> buffer(10, 0xEE);
+    uint16_t length = 99;
+    EXPECT_EQ(object->GetProp(c.property, buffer.data(), length, c.bufferSize), c.result);
+    EXPECT_EQ(length, c.length);
+    EXPECT_EQ(buffer, c.bytes);
+  }
+  EXPECT_TRUE(boxes.Texts.empty());  // an unknown property is answered quietly
+}
 
 // Records hold their 32-bit value in the first 4 bytes. The position runs
 // from -1 (before the first record) to the count (after the last); a
