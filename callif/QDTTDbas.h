@@ -122,10 +122,20 @@ class TttBaseDatabase : public TttBapiListItem {
   std::array<char, kPasswordCapacity + 1> password_{};
   int32_t shareMode_ = 0;
   TttCollection cursors_;
+
+ private:
+  // AddIndex, DeleteIndex and EmptyTable: `operation` on the given cursor or
+  // on the named table, opened for it.
+  template <class Operation>
+  TqdResult OnTableCursor(TttBaseTable* cursor, const char* tableName, const char* driverType,
+                          int16_t indexId, Operation operation);
 };
 
 // Text helpers shared by the database and session: a zero-terminated text
-// in a fixed area of a BDE record, and the record's texts.
+// in a fixed area of a BDE record, and the record's texts. `capacity` counts
+// the characters; the area is capacity + 1 bytes. PutZeroText cuts longer
+// text and zero-fills the whole area; GetZeroText reads up to the first zero
+// byte, never more than `capacity` characters.
 void PutZeroText(uint8_t* area, size_t capacity, std::string_view text);
 std::string GetZeroText(const uint8_t* area, size_t capacity);
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "callif/QDTTBapi.h"
@@ -187,6 +188,14 @@ class TttBaseSession : public TttBapiListItem {
   std::array<uint8_t, kTimeFormatSize> timeFormat_{};
   TttCollection cfgRecords_;
   TttCollection sessionCursors_;
+
+ private:
+  // AnsiToNative and NativeToAnsi: a copy of at most `length` characters.
+  TqdResult CopyUntranslated(std::string_view operation, void* languageObject, char* destination,
+                             const char* source, uint32_t length);
+  // The date, number and time formats: N bytes copied verbatim.
+  template <size_t N>
+  TqdResult CopyFormat(const uint8_t* from, uint8_t* to);
 };
 
 }  // namespace qd

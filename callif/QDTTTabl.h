@@ -13,10 +13,12 @@
 // Thread rules: one thread at a time (the user-interface thread).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "callif/QDTTBapi.h"
 #include "dict/bde_desc.h"
@@ -209,7 +211,26 @@ class TttBaseTable : public TttBapiListItem {
   std::string tableName_;
   bool filtersActive_ = false;
   int32_t translationMode_ = 0;
+
+ private:
+  // GetNextRecord and GetPriorRecord: reads in one direction until a record
+  // is visible and passes the filters.
+  TqdResult ReadAccepted(bool forward, int32_t lock, uint8_t* record, uint8_t* properties);
+  // ReadBlock and WriteBlock: `step` once per record-length slot.
+  template <class Step>
+  TqdResult ForEachBlockRecord(uint32_t& count, uint8_t* buffer, Step step);
+  // Counting by scanning from the beginning (GetRecordCount).
+  TqdResult CountFromBegin(uint32_t& count);
 };
+
+template <class Read>
+TqdResult TttBaseTable::WithRecordBuffer(uint8_t* record, Read read) {
+  if (record != nullptr) return read(record);
+  // At least one byte, so that a cursor without a record length still reads
+  // into a buffer (a record that is absent passes no filter).
+  std::vector<uint8_t> own(static_cast<size_t>(std::max<int32_t>(RecordLength(), 1)), 0);
+  return read(own.data());
+}
 
 // A cursor with no records: every navigation ends at once.
 class TqdEmptyTable : public TttBaseTable {
