@@ -3,12 +3,13 @@
 // helpers), and the reply decoders on replies made by hand.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/stream.h"
 #include "callif/request_records.h"
-#include "dict/QDLLDict.h"
+#include "open_table_sample.h"
 
 namespace qd {
 namespace {
@@ -267,78 +268,64 @@ TEST(CallReplies, TaskStatusReply) {
   EXPECT_FALSE(DecodeTaskStatusReply(std::span(reply).first(32)));
 }
 
-TEST(CallReplies, AliasRow) {
-  Bytes row = Expect().Str("Sales", 31).Str("/srv/sales", 219);
+// A decoded row in one line, so that rows of either kind share a table.
+using RowText = std::function<std::optional<std::string>(std::span<const uint8_t>)>;
+
+std::optional<std::string> AliasText(std::span<const uint8_t> row) {
   auto r = DecodeAliasRow(row);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->Name, "Sales");
-  EXPECT_EQ(r->Path, "/srv/sales");
-  EXPECT_FALSE(DecodeAliasRow(std::span(row).first(251)));
-
-  // Length bytes above the capacities are cut to them.
-  Bytes wild(252, 'x');
-  wild[0] = 0xFF;
-  wild[32] = 0xFF;
-  auto w = DecodeAliasRow(wild);
-  ASSERT_TRUE(w);
-  EXPECT_EQ(w->Name, std::string(31, 'x'));
-  EXPECT_EQ(w->Path, std::string(219, 'x'));
+  if (!r) return std::nullopt;
+  return r->Name + "|" + r->Path;
 }
 
-TEST(CallReplies, TableRow) {
-  Bytes row = Expect().Str("ORDERS", 31).Str("DAT", 3).Int32(0x01020304).Int32(0xDEADBEEF).Int32(0xFEEDFACE);
+std::optional<std::string> TableText(std::span<const uint8_t> row) {
   auto r = DecodeTableRow(row);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->Name, "ORDERS");
-  EXPECT_EQ(r->Extension, "DAT");
-  EXPECT_EQ(r->Size, 0x01020304);
-  EXPECT_FALSE(DecodeTableRow(std::span(row).first(47)));
-
-  Bytes wild(48, 'y');
-  wild[0] = 200;
-  wild[32] = 9;
-  auto w = DecodeTableRow(wild);
-  ASSERT_TRUE(w);
-  EXPECT_EQ(w->Name, std::string(31, 'y'));
-  EXPECT_EQ(w->Extension, "yyy");
+  if (!r) return std::nullopt;
+  return r->Name + "|" + r->Extension + "|" + std::to_string(r->Size);
 }
 
-std::unique_ptr<TqdDataDictionary> SmallDictionary() {
-  auto dict = std::make_unique<TqdDataDictionary>();
-  dict->AddField("Id", "the number", fkInt32, 10, 0, true);
-  dict->AddField("Name", "", fkShortString, 20, 0, false);
-  const int32_t id[] = {0}, nameId[] = {1, 0};
-  dict->AddCompositeIndex("ById", "", 0, id, false, true, false);
-  dict->AddCompositeIndex("ByNameId", "", 0, nameId, true, false, true);
-  return dict;
-}
-
-Bytes DictionaryBytes(TqdDataDictionary& dict) {
-  TqdMemoryStream stream;
-  dict.SaveToStream(stream);
-  return Bytes(stream.Bytes().begin(), stream.Bytes().end());
+// Length bytes above a field's capacity are cut to it; the eight trailing
+// bytes of a table row are not read; one byte short is no row.
+TEST(CallReplies, CatalogueRows) {
+  Bytes wildAlias(252, 'x');
+  wildAlias[0] = 0xFF;
+  wildAlias[32] = 0xFF;
+  Bytes wildTable(48, 'y');
+  wildTable[0] = 200;
+  wildTable[32] = 9;
+  struct Case {
+    const char* What;
+    Bytes Row;
+    RowText Decode;
+    std::string Expected;
+  };
+  const Case cases[] = {
+      {"alias", Expect().Str("Sales", 31).Str("/srv/sales", 219), AliasText, "Sales|/srv/sales"},
+      {"alias beyond capacity", wildAlias, AliasText, std::string(31, 'x') + "|" + std::string(219, 'x')},
+      {"table", Expect().Str("ORDERS", 31).Str("DAT", 3).Int32(0x01020304).Int32(0xDEADBEEF).Int32(0xFEEDFACE),
+       TableText, "ORDERS|DAT|16909060"},
+      {"table beyond capacity", wildTable, TableText, std::string(31, 'y') + "|yyy|2038004089"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.Decode(c.Row), c.Expected) << c.What;
+    EXPECT_EQ(c.Decode(std::span(c.Row).first(c.Row.size() - 1)), std::nullopt) << c.What;
+  }
 }
 
 TEST(CallReplies, OpenTableReplyReadsCursorDictionaryAndIndex) {
-  auto source = SmallDictionary();
-  const Bytes dictBytes = DictionaryBytes(*source);
-  Bytes reply = Expect().Int32(0x00C0FFEE);
-  reply.insert(reply.end(), dictBytes.begin(), dictBytes.end());
-  Bytes tail = Expect().Int32(2);
-  reply.insert(reply.end(), tail.begin(), tail.end());
-
+  const Bytes reply = test::OpenTableReply(0x00C0FFEE, 3);
   TqdMemoryStream stream(reply);
   stream.Seek(reply.size());  // the decoder reads from the start whatever the position
   TqdDataDictionary dict;
   auto r = DecodeOpenTableReply(stream, dict);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->CursorId, 0x00C0FFEE);
-  EXPECT_EQ(r->IndexId, 2);
-  ASSERT_EQ(dict.FieldCount(), 2);
-  EXPECT_EQ(dict.FieldDesc(1).Name.View(), "Name");
-  ASSERT_EQ(dict.IndexCount(), 3);
-  EXPECT_EQ(dict.IndexName(2), "ByNameId");
-  EXPECT_EQ(DictionaryBytes(dict), dictBytes);
+  EXPECT_EQ(r->IndexId, 3);
+  ASSERT_EQ(dict.FieldCount(), 4);
+  EXPECT_EQ(dict.FieldDesc(2).Name.View(), "Amount");
+  ASSERT_EQ(dict.IndexCount(), 5);
+  EXPECT_EQ(dict.IndexName(3), "ByAmountDesc");
+  EXPECT_FALSE(dict.IndexDesc(3).Ascending);
+  EXPECT_EQ(test::DictionaryBytes(dict), test::DictionaryBytes(*test::OrdersDictionary()));
 }
 
 }  // namespace

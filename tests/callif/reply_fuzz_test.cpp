@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "base/stream.h"
 #include "callif/request_records.h"
-#include "dict/QDLLDict.h"
+#include "open_table_sample.h"
 
 namespace qd {
 namespace {
@@ -24,30 +23,8 @@ constexpr uint32_t kSeed = 20240611;
 constexpr int kRandomReplies = 3000;
 constexpr int kMutations = 3000;
 
-void PutWord(Bytes& out, uint32_t v) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-std::unique_ptr<TqdDataDictionary> SmallDictionary() {
-  auto dict = std::make_unique<TqdDataDictionary>();
-  dict->AddField("Id", "", fkInt32, 10, 0, true);
-  dict->AddField("Name", "a name", fkShortString, 20, 0, false);
-  dict->AddField("Day", "", fkDate, 0, 0, false);
-  const int32_t id[] = {0}, nameDay[] = {1, 2};
-  dict->AddCompositeIndex("ById", "", 0, id, false, true, false);
-  dict->AddCompositeIndex("ByNameDay", "", 0, nameDay, true, true, true);
-  return dict;
-}
-
-Bytes OpenTableReply(int32_t indexId) {
-  TqdMemoryStream stream;
-  SmallDictionary()->SaveToStream(stream);
-  Bytes reply;
-  PutWord(reply, 17);
-  reply.insert(reply.end(), stream.Bytes().begin(), stream.Bytes().end());
-  PutWord(reply, static_cast<uint32_t>(indexId));
-  return reply;
-}
+using test::OpenTableReply;
+using test::OrdersDictionary;
 
 bool IsCleared(const TqdDataDictionary& dict) {
   return dict.FileCount() == 0 && dict.FieldCount() == 0 && dict.IndexCount() == 1;
@@ -63,7 +40,7 @@ struct Outcome {
 
 Outcome DecodeOpenTable(const Bytes& reply) {
   // A dictionary that already holds a table: a refusal must not leave it.
-  auto dict = SmallDictionary();
+  auto dict = OrdersDictionary();
   TqdMemoryStream stream(reply);
   auto r = DecodeOpenTableReply(stream, *dict);
   if (!r) {
@@ -100,7 +77,7 @@ std::vector<Decoder> Decoders() {
       {"task status", status, kTaskStatusReplySize, SpanDecoder(DecodeTaskStatusReply)},
       {"alias row", alias, kAliasRowSize, SpanDecoder(DecodeAliasRow)},
       {"table row", table, kTableRowSize, SpanDecoder(DecodeTableRow)},
-      {"open table", OpenTableReply(1), 0, DecodeOpenTable},
+      {"open table", OpenTableReply(17, 1), 0, DecodeOpenTable},
   };
 }
 
@@ -183,7 +160,7 @@ TEST(ReplyFuzz, MutatedRepliesNeverCrash) {
 // The server names the index the cursor is on; one the dictionary lacks
 // would make every later use of the cursor's index read past its list.
 TEST(ReplyFuzz, OpenTableRefusesAnIndexIdOutsideTheDictionary) {
-  const int32_t indexes = SmallDictionary()->IndexCount();  // index 0 included
+  const int32_t indexes = OrdersDictionary()->IndexCount();  // index 0 included
   struct Case {
     int32_t IndexId;
     bool Accepted;
@@ -192,7 +169,7 @@ TEST(ReplyFuzz, OpenTableRefusesAnIndexIdOutsideTheDictionary) {
                         {-1, false},   {INT32_MAX, false},  {INT32_MIN, false},
                         {256, false}};
   for (const Case& c : cases) {
-    Outcome o = DecodeOpenTable(OpenTableReply(c.IndexId));
+    Outcome o = DecodeOpenTable(OpenTableReply(17, c.IndexId));
     EXPECT_EQ(o.HasValue, c.Accepted) << c.IndexId;
     EXPECT_TRUE(o.Sound) << c.IndexId << ": " << o.Why;
   }
@@ -201,7 +178,7 @@ TEST(ReplyFuzz, OpenTableRefusesAnIndexIdOutsideTheDictionary) {
 // Refused for any reason, the dictionary that held a table before is
 // left cleared, not as it was nor half read.
 TEST(ReplyFuzz, OpenTableClearsTheDictionaryOnEveryRefusal) {
-  Bytes valid = OpenTableReply(1);
+  Bytes valid = OpenTableReply(17, 1);
   Bytes noIndexId(valid.begin(), valid.end() - 4);
   Bytes badDictionary = valid;
   badDictionary[5] = 0xEE;  // the file count's tag: not a value tag
@@ -215,10 +192,10 @@ TEST(ReplyFuzz, OpenTableClearsTheDictionaryOnEveryRefusal) {
       {"cursor id only", {1, 2, 3, 4}},
       {"no index id", noIndexId},
       {"bad dictionary", badDictionary},
-      {"index beyond", OpenTableReply(99)},
+      {"index beyond", OpenTableReply(17, 99)},
   };
   for (const Case& c : cases) {
-    auto dict = SmallDictionary();
+    auto dict = OrdersDictionary();
     TqdMemoryStream stream(c.Reply);
     EXPECT_FALSE(DecodeOpenTableReply(stream, *dict)) << c.What;
     EXPECT_TRUE(IsCleared(*dict)) << c.What << ": " << dict->FieldCount() << " fields, "
