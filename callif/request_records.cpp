@@ -177,25 +177,25 @@ std::optional<TqdTableRow> DecodeTableRow(std::span<const uint8_t> row) {
 namespace qd {
 
 std::optional<TqdOpenTableReply> DecodeOpenTableReply(TqdMemoryStream& reply, TqdDataDictionary& dictionary) {
+  // Whatever the refusal, the cursor must not go on with the dictionary of
+  // the table it had before: every way out without a value clears it.
+  auto refuse = [&dictionary]() -> std::optional<TqdOpenTableReply> {
+    dictionary.ClearAll(true);
+    return std::nullopt;
+  };
   TqdOpenTableReply r;
   uint8_t word[4];
   reply.Seek(0);
-  if (!reply.ReadExact(word, sizeof word)) return std::nullopt;
+  if (!reply.ReadExact(word, sizeof word)) return refuse();
   r.CursorId = GetInt32LE(word);
   try {
     dictionary.LoadFromStream(reply);
   } catch (const std::exception&) {
-    return std::nullopt;  // the dictionary clears itself
+    return refuse();
   }
-  if (!reply.ReadExact(word, sizeof word)) {
-    dictionary.ClearAll(true);
-    return std::nullopt;
-  }
+  if (!reply.ReadExact(word, sizeof word)) return refuse();
   r.IndexId = GetInt32LE(word);
-  if (r.IndexId < 0 || r.IndexId >= dictionary.IndexCount()) {
-    dictionary.ClearAll(true);
-    return std::nullopt;
-  }
+  if (r.IndexId < 0 || r.IndexId >= dictionary.IndexCount()) return refuse();
   return r;
 }
 

@@ -1,5 +1,6 @@
-// The table handlers of the core: table list, open table and close cursor,
-// dictionary, restructure, delete, rename and empty table, delete index.
+// The table handlers of the core: table list, open table, switch to index
+// and close cursor, dictionary, restructure, delete, rename and empty
+// table, delete index.
 // Each reads its record on the serving thread and does the storage work on
 // a request worker.
 #include "base/QDLLExcp.h"
@@ -31,6 +32,13 @@ std::unique_ptr<TqdDataDictionary> ReadClientDictionary(TqdBytes bytes) {
   } catch (const Exception& e) {
     throw EqdStorageError(qdErrInvalidRecStruct, e.what());
   }
+}
+
+// The index a request names: by name (without regard to ASCII case) when
+// it gives one, else by number; -1 when the dictionary has no such index.
+int32_t ChosenIndex(const TqdDataDictionary& dict, const std::string& name, int32_t id) {
+  int32_t index = name.empty() ? id : dict.IndexNumberOf(name);
+  return index >= 0 && index < dict.IndexCount() ? index : -1;
 }
 
 }  // namespace
@@ -67,8 +75,8 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
         auto id = store.FindTable(table);
         if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
         auto dict = store.LoadDictionary(*id);
-        int32_t index = o.IndexName.empty() ? o.IndexId : dict->IndexNumberOf(o.IndexName);
-        if (index < 0 || index >= dict->IndexCount()) return TqdJobResult{qdErrNoSuchIndex, {}};
+        int32_t index = ChosenIndex(*dict, o.IndexName, o.IndexId);
+        if (index < 0) return TqdJobResult{qdErrNoSuchIndex, {}};
         TqdJobResult result;
         result.Data.resize(4);  // the cursor id, filled in on the serving thread
         auto bytes = store.DictionaryBytes(*id);
@@ -84,7 +92,8 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
           return;
         }
         int32_t cursor = NextId();
-        owner.Cursors[cursor] = Cursor{dbId, table};
+        // The index chosen is the reply's last word.
+        owner.Cursors[cursor] = Cursor{dbId, table, GetInt32LE(result.Data.data() + result.Data.size() - 4)};
         PutInt32LE(result.Data.data(), cursor);
       });
 }
@@ -92,6 +101,43 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
 void TqdServerCore::OnCloseCursor(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   auto id = ReadIdRequest(request.Data);
   Reply(c, msgCloseCursor, !id ? qdErrInvalidParam : client.Cursors.erase(*id) > 0 ? qdOK : qdErrInvalidHandle);
+}
+
+// Switch to index (1798): a cursor of this connection reads by another
+// index of its table from now on. No reply data.
+void TqdServerCore::OnSwitchToIndex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
+  auto sw = ReadSwitchToIndexRequest(request.Data);
+  if (!sw) {
+    Reply(c, msgSwitchToIndex, qdErrInvalidParam);
+    return;
+  }
+  auto cursor = client.Cursors.find(sw->CursorId);
+  const std::string* dir = cursor == client.Cursors.end() ? nullptr : DirectoryOf(client, cursor->second.DatabaseId);
+  if (dir == nullptr) {
+    Reply(c, msgSwitchToIndex, qdErrInvalidHandle);
+    return;
+  }
+  Defer(
+      c, msgSwitchToIndex, 0,
+      [d = *dir, table = cursor->second.Table, s = *sw](TqdStoreCache& stores) {
+        TqdTableStore& store = stores.For(d);
+        auto id = store.FindTable(table);
+        if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
+        int32_t index = ChosenIndex(*store.LoadDictionary(*id), s.IndexName, s.IndexId);
+        if (index < 0) return TqdJobResult{qdErrNoSuchIndex, {}};
+        return TqdJobResult{qdOK, Int32Reply(index)};
+      },
+      [cursorId = sw->CursorId](Client& owner, TqdJobResult& result) {
+        if (result.Result != qdOK) return;
+        // The cursor may have been closed while the worker looked.
+        auto it = owner.Cursors.find(cursorId);
+        if (it == owner.Cursors.end()) {
+          result.Result = qdErrInvalidHandle;
+        } else {
+          it->second.IndexId = GetInt32LE(result.Data.data());
+        }
+        result.Data.clear();
+      });
 }
 
 void TqdServerCore::OnGetDictionary(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {

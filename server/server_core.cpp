@@ -33,6 +33,7 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
       {msgGetTableList, &TqdServerCore::OnTableList},
       {msgOpenTable, &TqdServerCore::OnOpenTable},
       {msgCloseCursor, &TqdServerCore::OnCloseCursor},
+      {msgSwitchToIndex, &TqdServerCore::OnSwitchToIndex},
       {msgGetDictionary, &TqdServerCore::OnGetDictionary},
       {msgRestructureTable, &TqdServerCore::OnRestructure},
       {msgDeleteTable, &TqdServerCore::OnDeleteTable},
@@ -128,6 +129,14 @@ void TqdServerCore::RemoveConnection(TqdCoreConnection c) {
 TqdServerCore::Client* TqdServerCore::Find(TqdCoreConnection c) {
   auto it = clients_.find(c);
   return it == clients_.end() || it->second.Gone ? nullptr : &it->second;
+}
+
+std::optional<int32_t> TqdServerCore::CursorIndex(TqdCoreConnection c, int32_t cursor) const {
+  auto client = clients_.find(c);
+  if (client == clients_.end()) return std::nullopt;
+  auto it = client->second.Cursors.find(cursor);
+  if (it == client->second.Cursors.end()) return std::nullopt;
+  return it->second.IndexId;
 }
 
 const std::string* TqdServerCore::DirectoryOf(Client& client, int32_t databaseId) {

@@ -123,11 +123,14 @@ class TqdServerCore {
   size_t WaitingStatusAnswers() const { return waitingStatus_.size(); }
   size_t HeldLogins() const { return heldLogins_.size(); }
   size_t Connections() const { return clients_.size(); }
+  // The index a client's cursor reads by; nullopt for a cursor it lacks.
+  std::optional<int32_t> CursorIndex(TqdCoreConnection c, int32_t cursor) const;
 
  private:
   struct Cursor {
     int32_t DatabaseId;
     std::string Table;
+    int32_t IndexId = 0;  // the index the cursor reads by
   };
   struct Client {
     std::string Address;
@@ -234,6 +237,7 @@ class TqdServerCore {
   void OnTableList(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnOpenTable(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnCloseCursor(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnSwitchToIndex(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnGetDictionary(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnRestructure(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnDeleteTable(TqdCoreConnection, Client&, const TqdServerRequest&);

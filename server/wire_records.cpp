@@ -155,6 +155,16 @@ std::optional<TqdCursorTableRequest> ReadDeleteIndexRequest(TqdBytes data) {
   return IfOk(r, std::move(request));
 }
 
+std::optional<TqdSwitchToIndexRequest> ReadSwitchToIndexRequest(TqdBytes data) {
+  FieldReader r(data, kSwitchToIndexRequestSize);
+  TqdSwitchToIndexRequest request;
+  request.CursorId = r.Int32();
+  request.IndexName = r.Name(kNameCapacity);
+  request.IndexId = r.Int32();
+  request.KeepCurrent = r.Byte() != 0;
+  return IfOk(r, std::move(request));
+}
+
 std::optional<TqdReindexRequest> ReadReindexRequest(TqdBytes data) {
   FieldReader r(data, kReindexRequestSize);
   TqdReindexRequest request;

@@ -100,6 +100,17 @@ struct TqdCursorTableRequest {
 std::optional<TqdCursorTableRequest> ReadEmptyTableRequest(TqdBytes data);
 std::optional<TqdCursorTableRequest> ReadDeleteIndexRequest(TqdBytes data);
 
+// Switch to index (1798): cursor 4 + index name 32 + index id 4 + keep
+// current record 1. An empty index name means the index of that id.
+inline constexpr size_t kSwitchToIndexRequestSize = 4 + 32 + 4 + 1;
+struct TqdSwitchToIndexRequest {
+  int32_t CursorId;
+  std::string IndexName;
+  int32_t IndexId;
+  bool KeepCurrent;
+};
+std::optional<TqdSwitchToIndexRequest> ReadSwitchToIndexRequest(TqdBytes data);
+
 // Rebuild index (768): db 4 + table 32 + index name 32 + index number 4.
 inline constexpr size_t kReindexRequestSize = 4 + 32 + 32 + 4;
 struct TqdReindexRequest {

@@ -28,6 +28,21 @@ class CoreTablesTest : public CoreTest {
     req[73] = 1;
     return req;
   }
+  // Opens Orders on index `id` and answers the cursor id (0 on failure).
+  int32_t OpenOrders(TqdCoreConnection c, int32_t db, const std::string& index = "", int32_t id = 0) {
+    auto req = OpenTableRequest("Orders", index, id);
+    PutInt32LE(req.data(), db);
+    auto r = harness_->Request(c, msgOpenTable, req);
+    return r.Result == 0 ? GetInt32LE(r.Data.data()) : 0;
+  }
+  static std::vector<uint8_t> SwitchRequest(int32_t cursor, const std::string& index, int32_t id) {
+    std::vector<uint8_t> req(41, 0);
+    PutInt32LE(req.data(), cursor);
+    PutShortString(req.data() + 4, index, 31);
+    PutInt32LE(req.data() + 36, id);
+    req[40] = 1;
+    return req;
+  }
   std::vector<uint8_t> StoredDictionary() {
     TqdTableStore store(salesDir_);
     return store.DictionaryBytes(*store.FindTable("Orders"));
@@ -69,6 +84,86 @@ TEST_F(CoreTablesTest, OpenTableReplyIsCursorDictionaryAndIndex) {
   EXPECT_EQ(GetInt32LE(byName.Data.data() + 4 + dict.size()), 3);
   EXPECT_EQ(harness_->Request(c_, msgCloseCursor, Int32Reply(cursor)).Result, 0);
   EXPECT_EQ(harness_->Request(c_, msgCloseCursor, Int32Reply(cursor)).Result, qdErrInvalidHandle);
+}
+
+// Orders' indexes: 0 sequential, 1 ById, 2 ByName, 3 ByAmountDesc, 4 ByNameDay.
+TEST_F(CoreTablesTest, SwitchToIndexByNameOrId) {
+  int32_t cursor = OpenOrders(c_, db_, "byamountdesc");
+  ASSERT_NE(cursor, 0);
+  EXPECT_EQ(harness_->Core().CursorIndex(c_, cursor), 3);  // the index the open chose
+  struct Case {
+    const char* Name;
+    int32_t Id;
+    uint16_t Result;
+    int32_t IndexAfter;  // a refused switch leaves the cursor where it was
+  };
+  const Case cases[] = {
+      {"", 1, qdOK, 1},
+      {"BYNAME", 0, qdOK, 2},
+      {"bynameday", 1, qdOK, 4},  // a name wins over the id
+      {"", 0, qdOK, 0},
+      {"ByAmountDesc", 77, qdOK, 3},
+      {"Nope", 1, qdErrNoSuchIndex, 3},
+      {"", 5, qdErrNoSuchIndex, 3},
+      {"", -1, qdErrNoSuchIndex, 3},
+      {"ByName ", 0, qdErrNoSuchIndex, 3},
+  };
+  for (const Case& k : cases) {
+    auto r = harness_->Request(c_, msgSwitchToIndex, SwitchRequest(cursor, k.Name, k.Id));
+    EXPECT_EQ(r.Msg, msgSwitchToIndex);
+    EXPECT_EQ(r.Result, k.Result) << "'" << k.Name << "' " << k.Id;
+    EXPECT_TRUE(r.Data.empty()) << "'" << k.Name << "' " << k.Id;
+    EXPECT_EQ(harness_->Core().CursorIndex(c_, cursor), k.IndexAfter) << "'" << k.Name << "' " << k.Id;
+  }
+}
+
+// Only the connection that opened a cursor may move it; a record too short
+// to hold the request is not read at all.
+TEST_F(CoreTablesTest, SwitchToIndexRefusesForeignUnknownAndShort) {
+  int32_t cursor = OpenOrders(c_, db_, "", 2);
+  ASSERT_NE(cursor, 0);
+  TqdCoreConnection other = harness_->LoggedIn();
+  int32_t otherDb = harness_->OpenDatabase(other, "sales");
+  ASSERT_NE(OpenOrders(other, otherDb), 0);
+  int32_t closed = OpenOrders(c_, db_);
+  ASSERT_EQ(harness_->Request(c_, msgCloseCursor, Int32Reply(closed)).Result, 0);
+  struct Case {
+    const char* What;
+    TqdCoreConnection Connection;
+    std::vector<uint8_t> Request;
+    uint16_t Result;
+  };
+  auto shortRequest = SwitchRequest(cursor, "ById", 1);
+  shortRequest.pop_back();
+  const Case cases[] = {
+      {"foreign cursor", other, SwitchRequest(cursor, "ById", 1), qdErrInvalidHandle},
+      {"unknown cursor", c_, SwitchRequest(12345, "ById", 1), qdErrInvalidHandle},
+      {"closed cursor", c_, SwitchRequest(closed, "", 1), qdErrInvalidHandle},
+      {"short request", c_, shortRequest, qdErrInvalidParam},
+      {"empty request", c_, {}, qdErrInvalidParam},
+  };
+  for (const Case& k : cases) {
+    auto r = harness_->Request(k.Connection, msgSwitchToIndex, k.Request);
+    EXPECT_EQ(r.Msg, msgSwitchToIndex) << k.What;
+    EXPECT_EQ(r.Result, k.Result) << k.What;
+    EXPECT_EQ(harness_->Core().CursorIndex(c_, cursor), 2) << k.What;
+  }
+  EXPECT_EQ(harness_->Core().CursorIndex(other, cursor), std::nullopt);
+}
+
+// The index is looked up on a worker; a cursor closed meanwhile is not
+// brought back by the answer.
+TEST_F(CoreTablesTest, SwitchToIndexOfACursorClosedMeanwhile) {
+  int32_t cursor = OpenOrders(c_, db_);
+  ASSERT_NE(cursor, 0);
+  harness_->Core().OnRequest(c_, {msgSwitchToIndex, 0, false, SwitchRequest(cursor, "ById", 0)});
+  auto closed = harness_->Request(c_, msgCloseCursor, Int32Reply(cursor));
+  EXPECT_EQ(closed.Msg, msgCloseCursor);
+  EXPECT_EQ(closed.Result, qdOK);
+  auto r = harness_->NextReply();
+  EXPECT_EQ(r.Msg, msgSwitchToIndex);
+  EXPECT_EQ(r.Result, qdErrInvalidHandle);
+  EXPECT_EQ(harness_->Core().CursorIndex(c_, cursor), std::nullopt);
 }
 
 TEST_F(CoreTablesTest, OpenTableFailures) {

@@ -1,5 +1,5 @@
-// Dictionaries and stores for the storage tests: a table "Orders" with an
-// integer id, a name, an amount and a date, and three indexes.
+// Stores for the storage tests: the table "Orders" (its dictionary in
+// tests/support/orders_dictionary.h) filled with records.
 #pragma once
 
 #include <memory>
@@ -11,25 +11,9 @@
 #include "dict/QDLLDict.h"
 #include "server/record_writer.h"
 #include "server/table_store.h"
+#include "tests/support/orders_dictionary.h"
 
 namespace qd::test {
-
-// Fields: 0 Id (int32), 1 Name (short string 20), 2 Amount (double), 3 Day (date).
-// Indexes: 1 ById (unique), 2 ByName (case-insensitive, duplicates),
-// 3 ByAmountDesc (descending, duplicates), 4 ByNameDay (composite).
-inline std::unique_ptr<TqdDataDictionary> OrdersDictionary() {
-  auto dict = std::make_unique<TqdDataDictionary>();
-  dict->AddField("Id", "", fkInt32, 10, 0, true);
-  dict->AddField("Name", "", fkShortString, 20, 0, false);
-  dict->AddField("Amount", "", fkDouble, 12, 2, false);
-  dict->AddField("Day", "", fkDate, 0, 0, false);
-  const int32_t id[] = {0}, name[] = {1}, amount[] = {2}, nameDay[] = {1, 3};
-  dict->AddCompositeIndex("ById", "", 0, id, false, true, false);
-  dict->AddCompositeIndex("ByName", "", 0, name, true, true, true);
-  dict->AddCompositeIndex("ByAmountDesc", "", 0, amount, true, false, false);
-  dict->AddCompositeIndex("ByNameDay", "", 0, nameDay, true, true, false);
-  return dict;
-}
 
 // Appends `count` records: Id i (from 1), Name "name<i mod 7>", Amount i * 1.5,
 // Day i; every `deletedEvery`-th record (0: none) is marked deleted.

@@ -28,6 +28,7 @@ TEST(WireRecords, SizesMatchTheLayouts) {
   static_assert(kEmptyTableRequestSize == 40);
   static_assert(kDeleteIndexRequestSize == 76);
   static_assert(kReindexRequestSize == 72);
+  static_assert(kSwitchToIndexRequestSize == 41);
   static_assert(kRestructureHeaderSize == 37);
   static_assert(kAddIndexRequestSize == 219);
   static_assert(kTaskStatusReplySize == 33);
@@ -126,6 +127,7 @@ TEST(WireRecords, ShortRecordsAndNulNamesAreRefused) {
       {"empty", 40, 8, [](const Bytes& b) { return ReadEmptyTableRequest(b).has_value(); }},
       {"delete index", 76, 40, [](const Bytes& b) { return ReadDeleteIndexRequest(b).has_value(); }},
       {"reindex", 72, 36, [](const Bytes& b) { return ReadReindexRequest(b).has_value(); }},
+      {"switch to index", 41, 4, [](const Bytes& b) { return ReadSwitchToIndexRequest(b).has_value(); }},
       {"restructure", 37, 5, [](const Bytes& b) { return ReadRestructureRequest(b).has_value(); }},
       {"add index", 219, 44, [](const Bytes& b) { return ReadAddIndexRequest(b).has_value(); }},
   };
@@ -142,6 +144,28 @@ TEST(WireRecords, ShortRecordsAndNulNamesAreRefused) {
     Name(padded, k.NameAt, std::string("ab\0cd", 5), 2);
     EXPECT_TRUE(k.Read(padded)) << k.What;
   }
+}
+
+TEST(WireRecords, SwitchToIndexFieldsAtTheirOffsets) {
+  Bytes request = {0x04, 0x03, 0x02, 0x01, 6, 'B', 'y', 'N', 'a', 'm', 'e'};  // cursor id, index name
+  request.resize(36, 0);                                                    // the name's padding
+  request.insert(request.end(), {0xFE, 0xFF, 0xFF, 0xFF, 1});               // index id, keep current
+  ASSERT_EQ(request.size(), 41u);
+  auto s = ReadSwitchToIndexRequest(request);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->CursorId, 0x01020304);
+  EXPECT_EQ(s->IndexName, "ByName");
+  EXPECT_EQ(s->IndexId, -2);
+  EXPECT_TRUE(s->KeepCurrent);
+
+  Bytes byId = Record(41);
+  PutInt32LE(byId.data() + 36, 4);
+  byId[40] = 0;
+  auto i = ReadSwitchToIndexRequest(byId);
+  ASSERT_TRUE(i);
+  EXPECT_EQ(i->IndexName, "");
+  EXPECT_EQ(i->IndexId, 4);
+  EXPECT_FALSE(i->KeepCurrent);
 }
 
 TEST(WireRecords, LengthBytesAboveTheCapacityAreCut) {
