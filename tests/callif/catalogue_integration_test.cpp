@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/QDLLExcp.h"
 #include "base/endian.h"
 #include "callif/QDCLDbas.h"
 #include "callif/QDClTabl.h"
@@ -57,7 +58,7 @@ TEST_P(CallifServerTest, AliasAndTableListsOfTheDemoData) {
     EXPECT_EQ(Text(&row[kTblDescTypeOffset]), "QD");
   }
   std::sort(tableNames.begin(), tableNames.end());
-  EXPECT_EQ(tableNames, (std::vector<std::string>{"Customers", "Orders"}));
+  EXPECT_EQ(tableNames, (std::vector<std::string>{"Customers", "Suppliers"}));
   EXPECT_EQ(Engine().CloseCursor(tables), qdOK);
   EXPECT_EQ(Engine().CloseDatabase(nullptr, db), qdOK);
   EXPECT_EQ(db, nullptr);
@@ -160,7 +161,7 @@ TEST_P(CallifServerTest, RebuildPackAndAddIndexRunToTheirEnd) {
   ASSERT_EQ(ReIndexTable(db, "C:\\A\\VERY\\LONG\\DIRECTORY\\PATH\\OF\\THE\\DATA\\Customers.DAT", 1, task), qdOK);
   EXPECT_NE(task, kNoTask);
   EXPECT_EQ(PollToFinished(session, task), 100);
-  ASSERT_EQ(PackTable(db, "Orders", task), qdOK);
+  ASSERT_EQ(PackTable(db, "Suppliers", task), qdOK);
   EXPECT_EQ(PollToFinished(session, task), 100);
 
   hDBICur cursor = OpenTable(db, "Customers");

@@ -7,6 +7,9 @@
 
 #include "base/endian.h"
 #include "callif/QDCLSess.h"
+#include "callif/QDTTDbas.h"
+#include "callif/catalogue.h"
+#include "callif/request_records.h"
 #include "callif/maintenance.h"
 #include "callif/request_path.h"
 #include "comms/msg_numbers.h"
@@ -93,6 +96,63 @@ TEST_F(PeerSessionTest, AShortStatusReplyIsNeverReadFromStaleBytes) {
   finished = false;
   EXPECT_NE(GetTaskStatus(session.Handle(), 7, finished, status), qdOK);
   EXPECT_FALSE(finished);
+}
+
+// Rows come whole or not at all: a short remainder ends the list.
+TEST_F(PeerSessionTest, ListsEndAtAShortRow) {
+  PeerBehaviour b;
+  b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+    std::vector<uint8_t> rows;
+    if (r.MsgID == msgGetAliasList) {
+      rows.assign(kAliasRowSize + 100, 0);
+      PutShortString(rows.data(), "Sales", 31);
+      PutShortString(rows.data() + 32, "/data/sales", 219);
+    } else if (r.MsgID == msgGetTableList) {
+      rows.assign(kTableRowSize + 20, 0);
+      PutShortString(rows.data(), "ORDERS", 31);
+      PutShortString(rows.data() + 32, "DAT", 3);
+      PutInt32LE(rows.data() + 36, 9);
+    } else if (r.MsgID == msgOpenDatabase) {
+      uint8_t id[4] = {5, 0, 0, 0};
+      e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, id);
+      return true;
+    } else {
+      return false;
+    }
+    e.Reply(r.Connection, r.MsgID, 0, kDataKindStream, rows);
+    return true;
+  };
+  Start(std::move(b));
+  TqdClientSession session(nullptr, nullptr, nullptr, nullptr, comms_.get());
+  session.SetServerName("QDTEST@127.0.0.1");
+  ASSERT_EQ(session.Connect(), qdOK);
+  TttBaseTable* aliases = nullptr;
+  ASSERT_EQ(session.OpenDatabaseList(aliases), qdOK);
+  std::vector<uint8_t> desc(kDatabaseDescSize, 0xEE);
+  uint8_t properties[4] = {1, 1, 1, 1};
+  ASSERT_EQ(aliases->GetNextRecord(0, desc.data(), properties), qdOK);
+  EXPECT_EQ(GetZeroText(&desc[kDbDescNameOffset], 31), "Sales");
+  EXPECT_EQ(GetZeroText(&desc[kDbDescPhysicalNameOffset], 260), "/data/sales");
+  EXPECT_EQ(GetUInt32LE(properties), 0u);
+  EXPECT_EQ(aliases->GetNextRecord(0, desc.data(), nullptr), qdErrEOF);
+  EXPECT_EQ(desc[0], 0);  // zero-filled even at the end
+  delete aliases;
+  // A row read without a buffer is still consumed.
+  ASSERT_EQ(session.OpenDatabaseList(aliases), qdOK);
+  EXPECT_EQ(aliases->GetNextRecord(0, nullptr, nullptr), qdOK);
+  EXPECT_EQ(aliases->GetNextRecord(0, desc.data(), nullptr), qdErrEOF);
+  EXPECT_EQ(aliases->CloseCursor(), qdOK);
+  EXPECT_EQ(aliases->CloseCursor(), qdErrInvalidHandle);
+
+  TttBaseDatabase* db = nullptr;
+  ASSERT_EQ(session.OpenDatabaseInternal(nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), qdOK);
+  TttBaseTable* tables = nullptr;
+  ASSERT_EQ(db->OpenTableList(false, false, "ORD*", tables), qdOK);
+  std::vector<uint8_t> row(kTableDescSize);
+  ASSERT_EQ(tables->GetNextRecord(0, row.data(), nullptr), qdOK);
+  EXPECT_EQ(GetZeroText(&row[kTblDescFileNameOffset], 260), "ORDERS.DAT");
+  EXPECT_EQ(GetInt32LE(&row[kTblDescSizeOffset]), 9);
+  EXPECT_EQ(tables->GetNextRecord(0, row.data(), nullptr), qdErrEOF);
 }
 
 TEST(RequestPathTest, TheReplyBufferIsZeroedAndNoEngineAnswers11271) {

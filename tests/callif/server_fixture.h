@@ -26,7 +26,7 @@ class CallifServerTest : public testing::TestWithParam<bool> {  // true: TCP/IP
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(MakeDemoData(dir_.Path(), 2, 300, error)) << error;
+    ASSERT_TRUE(MakeDemoData(dir_.Path(), 4, 300, error)) << error;
     clientDiscoveryPort_ = FreeLoopbackPort(SOCK_DGRAM);
     StartServer();
     ForgetAcceptedCredentials();

@@ -15,6 +15,7 @@
 #include "comms/QDCLCfg.h"
 #include "comms/QDLLWsck.h"
 #include "comms/discovery.h"
+#include "platform/hooks.h"
 #include "callif/QDCLDbas.h"
 #include "callif/QDClTabl.h"
 #include "server_fixture.h"
