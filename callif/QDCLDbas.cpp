@@ -55,6 +55,8 @@ TQDClientDatabase::TQDClientDatabase(TqdClientSession* session, TttCollection* c
                       openMode, shareMode, password, optionCount, optionDescs, optionValues),
       commsEngine_(commsEngine) {}
 
+TQDClientDatabase::~TQDClientDatabase() { cursors_.Clear(); }
+
 TqdClientSession* TQDClientDatabase::Session() const { return dynamic_cast<TqdClientSession*>(Parent()); }
 
 TqdResult TQDClientDatabase::Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply) {

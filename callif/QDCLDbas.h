@@ -26,6 +26,9 @@ class TQDClientDatabase : public TttBaseDatabase {
   TQDClientDatabase(TqdClientSession* session, TttCollection* collection, const uint8_t* desc, int32_t openMode,
                     int32_t shareMode, const char* password, uint16_t optionCount, const uint8_t* optionDescs,
                     const uint8_t* optionValues, TqdClientCommsEngine* commsEngine);
+  // Frees the cursors while this database is still whole: their close
+  // goes to the server.
+  ~TQDClientDatabase() override;
 
   TqdResult BeginTran(int32_t isolation, void*& transaction) override;
   TqdResult CreateTable(bool overwrite, const TqdCreateTableDesc& desc) override;

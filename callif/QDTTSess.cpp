@@ -353,15 +353,22 @@ TqdResult TttBaseSession::OpenDatabaseInternal(const uint8_t*, int32_t, int32_t,
 TqdResult TttBaseSession::GetTableOpenCount(void* handle, const char* tableName, uint32_t& count) {
   count = 0;
   if (handle == nullptr) return SetResult(qdErrInvalidHandle);
+  // A database without the table adds nothing; it does not hide the
+  // cursors of the databases after it.
+  bool someLackIt = false;
   for (int i = 0; i < databases_.Count(); ++i) {
     auto* database = dynamic_cast<TttBaseDatabase*>(databases_.Item(i));
     if (database == nullptr) continue;
     uint32_t open = 0;
     TqdResult result = database->GetTableOpenCount(tableName, open);
-    count += open;
+    if (result == qdErrNoSuchTable) {
+      someLackIt = true;
+      continue;
+    }
     if (result != qdOK) return SetResult(result);
+    count += open;
   }
-  return SetResult(qdOK);
+  return SetResult(someLackIt && count == 0 ? qdErrNoSuchTable : qdOK);
 }
 
 }  // namespace qd

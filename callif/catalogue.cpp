@@ -1,6 +1,8 @@
 #include "callif/catalogue.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "base/endian.h"
 #include "callif/QDCLDbas.h"
@@ -18,6 +20,17 @@ namespace {
 // Catalogue cursors read; their records' properties say nothing.
 void ClearProperties(uint8_t* properties) {
   if (properties != nullptr) std::memset(properties, 0, 4);
+}
+
+// A short string of a row, seen in place (a length byte above the
+// capacity is cut to it).
+std::string_view RowText(const uint8_t* p, size_t capacity) {
+  return {reinterpret_cast<const char*>(p + 1), std::min<size_t>(p[0], capacity)};
+}
+
+// The record was zero-filled: a text needs only its characters.
+void PlaceText(uint8_t* area, size_t capacity, std::string_view text) {
+  std::memcpy(area, text.data(), std::min(text.size(), capacity));
 }
 
 }  // namespace
@@ -69,11 +82,12 @@ TqdResult TqdDatabaseListTable::GetNextRecord(int32_t, uint8_t* record, uint8_t*
   const uint8_t* row = NextRow(kAliasRowSize);
   if (row == nullptr) return SetResult(qdErrEOF);
   if (record != nullptr) {
-    TqdAliasRow alias = *DecodeAliasRow({row, kAliasRowSize});
-    PutZeroText(record + kDbDescNameOffset, 31, alias.Name);
-    PutZeroText(record + kDbDescTextOffset, 31, alias.Path);
-    PutZeroText(record + kDbDescPhysicalNameOffset, 260, alias.Path);
-    PutZeroText(record + kDbDescTypeOffset, 31, kDriverName);
+    std::string_view name = RowText(row, kWireNameCapacity);
+    std::string_view path = RowText(row + kWireNameCapacity + 1, kWirePathCapacity);
+    PlaceText(record + kDbDescNameOffset, 31, name);
+    PlaceText(record + kDbDescTextOffset, 31, path);
+    PlaceText(record + kDbDescPhysicalNameOffset, 260, path);
+    PlaceText(record + kDbDescTypeOffset, 31, kDriverName);
   }
   return SetResult(qdOK);
 }
@@ -98,16 +112,18 @@ TqdResult TqdTableListTable::GetNextRecord(int32_t, uint8_t* record, uint8_t* pr
   const uint8_t* row = NextRow(kTableRowSize);
   if (row == nullptr) return SetResult(qdErrEOF);
   if (record != nullptr) {
-    TqdTableRow table = *DecodeTableRow({row, kTableRowSize});
-    std::string fileName = table.Name + ".";
-    if (fileName.size() > 32) fileName.resize(32);
-    fileName += table.Extension;
-    if (fileName.size() > 35) fileName.resize(35);
-    PutZeroText(record + kTblDescNameOffset, 260, table.Name);
-    PutZeroText(record + kTblDescFileNameOffset, 260, fileName);
-    PutZeroText(record + kTblDescExtOffset, 3, table.Extension);
-    PutZeroText(record + kTblDescTypeOffset, 31, "QD");
-    PutInt32LE(record + kTblDescSizeOffset, table.Size);
+    std::string_view name = RowText(row, kWireNameCapacity);
+    std::string_view extension = RowText(row + 32, 3);
+    // The file name: the name and a dot (at most 32), then the extension.
+    uint8_t* fileName = record + kTblDescFileNameOffset;
+    PlaceText(fileName, 31, name);
+    size_t length = std::min<size_t>(name.size(), 31);
+    fileName[length++] = '.';
+    PlaceText(fileName + length, 3, extension);
+    PlaceText(record + kTblDescNameOffset, 260, name);
+    PlaceText(record + kTblDescExtOffset, 3, extension);
+    PlaceText(record + kTblDescTypeOffset, 31, "QD");
+    PutInt32LE(record + kTblDescSizeOffset, GetInt32LE(row + 36));
   }
   return SetResult(qdOK);
 }

@@ -14,6 +14,7 @@
 #include "base/endian.h"
 #include "callif/QDCLDbas.h"
 #include "callif/QDCLSess.h"
+#include "callif/QDTTTabl.h"
 #include "callif/maintenance.h"
 #include "callif/request_records.h"
 #include "comms/QDClComm.h"
