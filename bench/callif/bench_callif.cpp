@@ -21,6 +21,7 @@
 #include "comms/QDLLWsck.h"
 #include "comms/msg_numbers.h"
 #include "comms/server_endpoint.h"
+#include "bench/support/engine_server.h"
 
 namespace qd {
 namespace {
@@ -40,22 +41,14 @@ std::vector<uint8_t> TableRows() {
 }
 
 void Serve(int readyPipe) {
-  TqdTCPIPProtocol transport("QDBENCH", kListeningMode);
-  transport.Endpoints.StreamPort = 0;
-  TqdServerEndpoint endpoint(transport);
   std::vector<uint8_t> rows = TableRows();
   std::vector<uint8_t> status(kTaskStatusReplySize, 0);
   PutInt32LE(status.data() + kTaskPercentDoneOffset, 50);
   status[kTaskStatusSize] = 1;
   uint8_t id[4];
   PutInt32LE(id, 7);
-  endpoint.OnRequest = [&](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
-    if (r.MsgID == msgAttach) {
-      uint8_t bytes[kAttachReplySize];
-      EncodeAttachReply({1, 15200, 4321, 60000, 30000, 5, false}, bytes);
-      e.Reply(r.Connection, msgAttach, 0, kDataKindBlock, bytes);
-      transport.SetConnectionScramblingSeed(r.Connection, 4321);
-    } else if (r.MsgID == msgGetTableList) {
+  bench::ServeEngineRequests(readyPipe, [&](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+    if (r.MsgID == msgGetTableList) {
       e.Reply(r.Connection, r.MsgID, 0, kDataKindStream, rows);
     } else if (r.MsgID == msgGetTaskStatus) {
       e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, status);
@@ -64,15 +57,7 @@ void Serve(int readyPipe) {
     } else {
       e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, {});
     }
-  };
-  transport.Start();
-  uint16_t port = transport.BoundStreamPort();
-  if (write(readyPipe, &port, sizeof port) != sizeof port) _exit(1);
-  TqdMessageQueue& queue = TqdMessageQueue::ForThisThread();
-  for (;;) {
-    queue.WaitFor(nullptr, 1000);
-    queue.DispatchPending();
-  }
+  });
 }
 
 void StartServer() {

@@ -17,6 +17,7 @@
 #include "comms/QDLLWsck.h"
 #include "comms/scramble.h"
 #include "comms/server_endpoint.h"
+#include "bench/support/engine_server.h"
 
 namespace qd {
 namespace {
@@ -92,32 +93,16 @@ void RawServer(int listenFd, size_t requestSize, size_t replySize) {
 }
 
 void EngineServer(int readyPipe) {
-  TqdTCPIPProtocol transport("QDBENCH", kListeningMode);
-  transport.Endpoints.StreamPort = 0;
-  TqdServerEndpoint endpoint(transport);
   std::vector<uint8_t> small(kReplySize, 0x42), bulk(kBulkSize, 0x24);
-  endpoint.OnRequest = [&](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
-    if (r.MsgID == msgAttach) {
-      uint8_t bytes[kAttachReplySize];
-      EncodeAttachReply({1, 15200, 4321, 60000, 30000, 5, false}, bytes);
-      e.Reply(r.Connection, msgAttach, 0, kDataKindBlock, bytes);
-      transport.SetConnectionScramblingSeed(r.Connection, 4321);
-    } else if (r.MsgID == msgGetAliasList) {
+  bench::ServeEngineRequests(readyPipe, [&](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+    if (r.MsgID == msgGetAliasList) {
       e.Reply(r.Connection, r.MsgID, 0, kDataKindStream, bulk);
     } else if (r.MsgID == msgGetTaskStatus) {
       e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, small);
     } else {
       e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, {});
     }
-  };
-  transport.Start();
-  uint16_t port = transport.BoundStreamPort();
-  if (write(readyPipe, &port, sizeof port) != sizeof port) _exit(1);
-  TqdMessageQueue& queue = TqdMessageQueue::ForThisThread();
-  for (;;) {
-    queue.WaitFor(nullptr, 1000);
-    queue.DispatchPending();
-  }
+  });
 }
 
 void StartServers() {
