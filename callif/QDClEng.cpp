@@ -52,8 +52,8 @@ TqdResult TqdClientEngine::SetProp(uint32_t property, uint32_t value) {
 
 TqdResult TqdClientEngine::NewSession(const char* name, hDBISes& session, TqdClientCommsEngine* commsEngine) {
   auto* s = new TqdClientSession(this, &sessions_, name, nullptr, commsEngine);
-  currentSession_ = s;
-  session = s->Handle();
+  currentSession_ = s->Handle();
+  session = currentSession_;
   return SetResult(qdOK);
 }
 
@@ -66,26 +66,25 @@ TqdResult TqdClientEngine::OpenSession(const char* name, hDBISes& session, uint3
   // A session that could not connect is freed, so that the next call
   // connects afresh instead of using a session without a server.
   if (result != qdOK) return SetResult(result);
-  currentSession_ = s.release();
-  session = currentSession_->Handle();
+  currentSession_ = s.release()->Handle();
+  session = currentSession_;
   return SetResult(qdOK);
 }
 
 TqdResult TqdClientEngine::SetCurrentSession(hDBISes session) {
   auto* s = LiveObject<TqdClientSession>(session);
   if (s == nullptr) return SetResult(qdErrInvalidSesHandle);
-  currentSession_ = s;
+  currentSession_ = session;
   return SetResult(qdOK);
 }
 
 TqdClientSession* TqdClientEngine::CurrentSession() {
   // The current session may have been freed by its owner meanwhile.
-  if (currentSession_ != nullptr && LiveObject<TqdClientSession>(currentSession_->Handle()) == nullptr)
-    currentSession_ = nullptr;
-  if (currentSession_ != nullptr) return currentSession_;
+  if (auto* current = LiveObject<TqdClientSession>(currentSession_)) return current;
+  currentSession_ = nullptr;
   hDBISes session = nullptr;
   defaultSessionResult_ = OpenSession(nullptr, session, 0, nullptr);
-  return defaultSessionResult_ == qdOK ? currentSession_ : nullptr;
+  return defaultSessionResult_ == qdOK ? LiveObject<TqdClientSession>(session) : nullptr;
 }
 
 TqdClientSession* TqdClientEngine::SessionOf(hDBISes session) {

@@ -115,7 +115,7 @@ class TqdClientEngine : public TttBapiListItem {
   TqdResult Forward(hDBIObj handle, Call call);
 
   TttCollection sessions_;
-  TqdClientSession* currentSession_ = nullptr;
+  hDBISes currentSession_ = nullptr;  // checked before use: its owner may free it
   uint32_t propValue_ = 0;
   TqdResult defaultSessionResult_ = qdOK;
 };

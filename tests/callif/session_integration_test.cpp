@@ -116,6 +116,10 @@ TEST_P(SessionServerTest, FreeingASessionClosesItsCursorsFirst) {
   delete session;
   EXPECT_FALSE(IsLiveObject(cursor));
   EXPECT_FALSE(IsLiveObject(db));
+  // The engine notices that its current session is gone and opens another.
+  hDBICur aliases = nullptr;
+  EXPECT_EQ(Engine().OpenDatabaseList(nullptr, aliases), qdOK);
+  EXPECT_NE(Engine().CurrentSession(), session);
 }
 
 TEST_P(SessionServerTest, StaleAndForeignHandlesAre9990) {
