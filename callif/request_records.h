@@ -77,7 +77,7 @@ TqdRecord<kReindexSize> EncodeReindex(int32_t databaseId, std::string_view table
 // The index descriptor of an add-index request, as a cursor fills it.
 struct TqdNewIndex {
   std::string Name;
-  int32_t KeyFieldCount = 0;  // 0 to 16; more are refused before encoding
+  int32_t KeyFieldCount = 0;  // 0 to 16; callers refuse more, the encoder clamps
   std::array<int32_t, kMaxKeyFields> KeyFields{};  // zero-based
   bool AllowDuplicates = true;
   bool Ascending = true;
@@ -89,7 +89,6 @@ inline constexpr size_t kIndexDescriptorSize = 4 + 32 + 64 + 4 + 4 + 4 + 64 + 1 
 static_assert(kIndexDescriptorSize == 179);
 // Add index (1305): db 4 + cursor id 4 + table name 32 (sent empty) + descriptor.
 inline constexpr size_t kAddIndexSize = 4 + 4 + 32 + kIndexDescriptorSize;
-// REQUIRES: index.KeyFieldCount is 0 to 16.
 TqdRecord<kIndexDescriptorSize> EncodeIndexDescriptor(const TqdNewIndex& index);
 TqdRecord<kAddIndexSize> EncodeAddIndex(int32_t databaseId, int32_t cursorId,
                                         const TqdRecord<kIndexDescriptorSize>& descriptor);
