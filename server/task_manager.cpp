@@ -57,14 +57,16 @@ int32_t TqdTaskManager::Start(uint32_t owner, const std::string& directory, cons
     if (nextNumber_ <= 0) nextNumber_ = 1;  // never -1, which means "no task"
     outcomes_.erase(raw->Number);           // a number used again after the wrap
     running_[raw->Number] = std::move(task);
-  }
-  try {
-    raw->Thread = std::thread([this, raw, w = std::move(work)]() mutable { Run(*raw, std::move(w)); });
-  } catch (...) {
-    // A task that never ran must not keep its table busy for good.
-    std::lock_guard<std::mutex> guard(mutex_);
-    running_.erase(raw->Number);
-    throw;
+    // The thread is stored before the lock is let go: a task with nothing
+    // to do can end at once, and Reap must never take a task whose thread
+    // is not in place yet (it would free the task under this assignment).
+    try {
+      raw->Thread = std::thread([this, raw, w = std::move(work)]() mutable { Run(*raw, std::move(w)); });
+    } catch (...) {
+      // A task that never ran must not keep its table busy for good.
+      running_.erase(raw->Number);
+      throw;
+    }
   }
   return raw->Number;
 }
