@@ -7,6 +7,7 @@
 #include "callif/QDClTabl.h"
 #include "callif/maintenance.h"
 #include "dict/bde_desc.h"
+#include "platform/hooks.h"
 
 namespace qd {
 
@@ -35,6 +36,7 @@ TqdResult TQDClientTable::AddIndex(const uint8_t* indexDesc, const char*) {
   TQDClientDatabase* db = Database();
   TqdClientSession* session = db == nullptr ? nullptr : db->Session();
   if (session == nullptr) return SetResult(qdErrInvalidHandle);
+  TqdBusyCursor busy;  // the server builds the index while we wait
   int32_t task = kNoTask;
   TqdResult result = qd::AddIndex(Handle(), EncodeIndexDescriptor(*index), task);
   if (result == qdOK) {

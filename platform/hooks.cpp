@@ -15,10 +15,16 @@ TqdBeepHook& BeepHook() {
   return hook;
 }
 
+TqdBusyCursorHook& BusyCursorHook() {
+  static TqdBusyCursorHook hook;
+  return hook;
+}
+
 }  // namespace
 
 void SetMessageBoxHook(TqdMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
 void SetBeepHook(TqdBeepHook hook) { BeepHook() = std::move(hook); }
+void SetBusyCursorHook(TqdBusyCursorHook hook) { BusyCursorHook() = std::move(hook); }
 
 void ShowMessageBox(std::string_view caption, std::string_view text) {
   if (MessageBoxHook()) {
@@ -31,6 +37,10 @@ void ShowMessageBox(std::string_view caption, std::string_view text) {
 
 void Beep() {
   if (BeepHook()) BeepHook()();
+}
+
+void ShowBusyCursor(bool busy) {
+  if (BusyCursorHook()) BusyCursorHook()(busy);
 }
 
 }  // namespace qd

@@ -13,6 +13,7 @@
 #include "callif/catalogue.h"
 #include "callif/maintenance.h"
 #include "dict/bde_desc.h"
+#include "platform/hooks.h"
 #include "server_fixture.h"
 
 namespace qd {
@@ -172,7 +173,11 @@ TEST_P(CallifServerTest, RebuildPackAndAddIndexRunToTheirEnd) {
   PutUInt16LE(&desc[kIdxKeyFieldCountOffset], 1);
   PutUInt16LE(&desc[kIdxKeyFieldsOffset], static_cast<uint16_t>(table->Dictionary().FieldNumberOf("Rating") + 1));
   int32_t before = table->Dictionary().IndexCount();
+  std::vector<bool> busy;
+  SetBusyCursorHook([&](bool on) { busy.push_back(on); });
   ASSERT_EQ(table->AddIndex(desc.data(), nullptr), qdOK);
+  SetBusyCursorHook({});
+  EXPECT_EQ(busy, (std::vector<bool>{true, false}));
   EXPECT_EQ(table->Dictionary().IndexCount(), before + 1);
   EXPECT_GE(table->Dictionary().IndexNumberOf("ByRating"), 1);
 }
