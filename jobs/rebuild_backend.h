@@ -35,7 +35,7 @@ class TqdRebuildBackend {
 
   // In the server's order, each name once.
   virtual std::vector<std::string> ListAliasNames() = 0;
-  // Closes the alias that is open, if any.
+  // Forgets the chosen table and closes the alias that is open, if any.
   virtual void CloseAlias() = 0;
   // Closes the alias that is open, opens this one and lists its tables.
   virtual std::vector<std::string> OpenAlias(const std::string& alias) = 0;

@@ -12,7 +12,7 @@
 // A job whose button is disabled does nothing, as no click could reach it;
 // an operation asked for while a job runs (from inside the view's event
 // processing) is ignored, as the disabled window would ignore it.
-// Thread rules: the user-interface thread only; not re-entrant.
+// Thread rules: the user-interface thread only.
 #pragma once
 
 #include <array>

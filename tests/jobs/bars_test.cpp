@@ -2,6 +2,8 @@
 // and where each ends. Every task answers 30 %, 70 %, then finished.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 
 #include "tests/jobs/workflow_fixture.h"
@@ -22,6 +24,7 @@ struct BarCase {
   Steps Packed;
   Steps Table;
   Steps Alias;
+  friend void PrintTo(const BarCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class BarTableTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<BarCase> {};
@@ -127,6 +130,7 @@ struct HeldCase {
   const char* Name;
   TqdJob Job;
   std::vector<C> Held;
+  friend void PrintTo(const HeldCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class HeldControlsTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<HeldCase> {};

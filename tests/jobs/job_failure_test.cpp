@@ -3,6 +3,8 @@
 // exception leaves the workflow.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "base/QDLLExcp.h"
 #include "base/result_codes.h"
 #include "tests/jobs/workflow_fixture.h"
@@ -20,6 +22,7 @@ struct FailureCase {
   const char* FailingCall;
   std::vector<std::string> Bars;  // index, packed, table, alias
   std::vector<const char*> NotTried;
+  friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class JobFailureTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<FailureCase> {};
@@ -85,6 +88,7 @@ struct ForeignCase {
   const char* Name;
   const char* FailingCall;
   TqdJob Job;
+  friend void PrintTo(const ForeignCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class ForeignFailureTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<ForeignCase> {};
@@ -106,6 +110,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, ForeignFailureTest,
                                            ForeignCase{"Poll", "TaskStatus(100)", TqdJob::Table},
                                            ForeignCase{"IndexList", "SelectTable(ORDERS)", TqdJob::Alias}),
                          CaseName());
+
+TEST_F(RebuildWorkflowTest, ThrownNonExceptionIsShownAsAnUnknownFailure) {
+  Choose(0, 0, 1);
+  server.OddFailures.insert("RebuildIndex(ORDERS,1)");
+
+  EXPECT_NO_THROW(workflow.RebuildSelectedIndex());
+
+  EXPECT_EQ(view.Errors, std::vector<std::string>{"Quilldrive: unknown failure [no error code]"});
+  EXPECT_TRUE(view.WindowEnabled);
+}
 
 TEST_F(RebuildWorkflowTest, ListHandlerFailureOfAnyKindIsShown) {
   Choose(0);

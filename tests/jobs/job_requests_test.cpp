@@ -3,6 +3,8 @@
 // could not have been started.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/jobs/workflow_fixture.h"
 
 namespace qd::test {
@@ -17,6 +19,7 @@ struct NumberCase {
   TqdJob Job;
   int Picked;
   std::vector<std::string> Requests;
+  friend void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class IndexNumberTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<NumberCase> {};
@@ -70,6 +73,7 @@ struct DisabledCase {
   int Table;
   int Index;
   TqdJob Job;
+  friend void PrintTo(const DisabledCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class DisabledJobTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<DisabledCase> {};

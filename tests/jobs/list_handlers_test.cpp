@@ -2,6 +2,8 @@
 // disables, and what is left when the server fails in the middle.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "base/QDLLExcp.h"
 #include "base/result_codes.h"
 #include "tests/jobs/workflow_fixture.h"
@@ -18,6 +20,7 @@ struct StartCase {
   uint16_t FailCode;
   std::vector<std::string> Shown;
   bool AliasListEnabled;
+  friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class StartTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<StartCase> {};
@@ -72,6 +75,7 @@ struct PickCase {
   std::vector<std::string> Tables;
   std::vector<std::string> IndexNames;
   std::vector<C> Enabled;
+  friend void PrintTo(const PickCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class PickTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<PickCase> {};

@@ -2,6 +2,8 @@
 // -1 never asked for, a failed task never shown as done.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 
 #include "base/QDLLExcp.h"
@@ -43,6 +45,7 @@ struct NoTaskCase {
   bool Pack;
   const char* Request;
   std::vector<std::string> Bars;  // index, packed, table at the end
+  friend void PrintTo(const NoTaskCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class NoTaskTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<NoTaskCase> {};
@@ -82,6 +85,7 @@ struct FailedTaskCase {
   std::vector<TqdStatusAnswer> Script;
   std::vector<std::string> Bars;  // index, packed, table
   const char* NotTried;
+  friend void PrintTo(const FailedTaskCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class FailedTaskTest : public RebuildWorkflowTest, public ::testing::WithParamInterface<FailedTaskCase> {};

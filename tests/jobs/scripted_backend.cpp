@@ -15,6 +15,7 @@ void TqdScriptedBackend::Enter(const std::string& call) {
     throw EqdDatabaseError::CreateForCode(failure->second);
   if (auto failure = ForeignFailures.find(call); failure != ForeignFailures.end())
     throw std::runtime_error(failure->second);
+  if (OddFailures.contains(call)) throw call;
 }
 
 std::vector<std::string> TqdScriptedBackend::ListAliasNames() {

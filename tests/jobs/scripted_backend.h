@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ class TqdScriptedBackend : public TqdRebuildBackend {
   std::map<std::string, uint16_t> Failures;
   // A call that fails with an exception foreign to the server (its message).
   std::map<std::string, std::string> ForeignFailures;
+  // A call that throws something that is no std::exception at all.
+  std::set<std::string> OddFailures;
   // A request that answers this task number instead of the next free one.
   std::map<std::string, int32_t> TaskOf;
   // The status answers of the task a request started; DefaultScript else.
