@@ -55,7 +55,7 @@ Steps IndexRuns(int count) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, BarTableTest,
+    Workflow, BarTableTest,
     ::testing::Values(
         BarCase{"SelectedIndex", TqdJob::SelectedIndex, false, kOneIndex, kUntouched, kUntouched, kUntouched},
         BarCase{"SelectedIndexNeverPacks", TqdJob::SelectedIndex, true, kOneIndex, kUntouched, kUntouched,
@@ -160,7 +160,7 @@ TEST_P(HeldControlsTest, DisablesWindowAndItsControlsUntilItEnds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, HeldControlsTest,
+    Workflow, HeldControlsTest,
     ::testing::Values(HeldCase{"SelectedIndex", TqdJob::SelectedIndex,
                                {C::ComboBoxAlias, C::ComboBoxTable, C::ComboBoxIndex, C::BitBtnReIndexIt,
                                 C::BitBtnReIndexTable, C::BitBtnReIndexAlias, C::CheckBoxPack}},

@@ -52,7 +52,7 @@ TEST_P(JobFailureTest, StopsThereAndGivesTheWindowBack) {
 
 // Task numbers: each request takes the next from 100.
 INSTANTIATE_TEST_SUITE_P(
-    Cases, JobFailureTest,
+    Workflow, JobFailureTest,
     ::testing::Values(
         FailureCase{"SelectedIndexRequest", TqdJob::SelectedIndex, false, "RebuildIndex(ORDERS,1)",
                     {"0/100", "0/100", "0/100", "0/100"}, {"TaskStatus"}},
@@ -105,7 +105,7 @@ TEST_P(ForeignFailureTest, IsShownNotThrown) {
   EXPECT_FALSE(view.Busy);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ForeignFailureTest,
+INSTANTIATE_TEST_SUITE_P(Workflow, ForeignFailureTest,
                          ::testing::Values(ForeignCase{"Request", "RebuildIndex(ORDERS,1)", TqdJob::SelectedIndex},
                                            ForeignCase{"Poll", "TaskStatus(100)", TqdJob::Table},
                                            ForeignCase{"IndexList", "SelectTable(ORDERS)", TqdJob::Alias}),

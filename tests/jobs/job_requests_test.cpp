@@ -40,7 +40,7 @@ TEST_P(IndexNumberTest, SendsTheNumberKeptWithTheEntry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, IndexNumberTest,
+    Workflow, IndexNumberTest,
     ::testing::Values(NumberCase{"Selected", TqdJob::SelectedIndex, 2, {"RebuildIndex(GAPS,5)"}},
                       NumberCase{"SelectedFirst", TqdJob::SelectedIndex, 0, {"RebuildIndex(GAPS,0)"}},
                       NumberCase{"Table", TqdJob::Table, -1,
@@ -92,7 +92,7 @@ TEST_P(DisabledJobTest, DoesNothing) {
   EXPECT_TRUE(log.empty()) << log.front();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DisabledJobTest,
+INSTANTIATE_TEST_SUITE_P(Workflow, DisabledJobTest,
                          ::testing::Values(DisabledCase{"IndexBeforeAnyChoice", -1, -1, -1, TqdJob::SelectedIndex},
                                            DisabledCase{"TableBeforeAnyChoice", -1, -1, -1, TqdJob::Table},
                                            DisabledCase{"AliasBeforeAnyChoice", -1, -1, -1, TqdJob::Alias},

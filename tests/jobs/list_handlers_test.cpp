@@ -49,7 +49,7 @@ TEST_P(StartTest, FillsTheAliasListFromCreationState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, StartTest,
+    Workflow, StartTest,
     ::testing::Values(StartCase{"Aliases", {"Sales", "Archive"}, 0, {"Sales", "Archive"}, true},
                       StartCase{"NoAlias", {}, 0, {}, false},
                       StartCase{"DuplicatesOnce", {"B", "A", "B"}, 0, {"B", "A"}, true},
@@ -111,7 +111,7 @@ const std::vector<std::string> kSalesTables{"ORDERS", "NOTES", "PARTS"};
 const std::vector<std::string> kOrdersIndexes{"Seq", "ByCustomer", "ByDate"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PickTest,
+    Workflow, PickTest,
     ::testing::Values(
         PickCase{"AliasWithTables", L::ComboBoxAlias, 0, nullptr, {"CloseAlias", "OpenAlias(Sales)"}, kSalesTables,
                  {}, {C::ComboBoxAlias, C::ComboBoxTable, C::BitBtnReIndexAlias, C::CheckBoxPack}},

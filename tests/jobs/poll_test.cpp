@@ -68,7 +68,7 @@ TEST_P(NoTaskTest, FinishedAtTheFirstPollWithoutAsking) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, NoTaskTest,
+    Workflow, NoTaskTest,
     ::testing::Values(
         NoTaskCase{"SelectedIndex", TqdJob::SelectedIndex, false, "RebuildIndex(ORDERS,1)",
                    {"100/100", "0/100", "0/100"}},
@@ -108,7 +108,7 @@ TEST_P(FailedTaskTest, StopsWithTheTasksError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, FailedTaskTest,
+    Workflow, FailedTaskTest,
     ::testing::Values(
         FailedTaskCase{"IndexMidway", false, "RebuildIndex(ORDERS,1)", {Running(40), Failed(qdErrServerWrite)},
                        {"40/100", "0/100", "1/3"}, "RebuildIndex(ORDERS,2)"},
