@@ -1,0 +1,133 @@
+// The workflow's public operations, how each ends (a job's closing step, a
+// failure shown, never thrown), and the state it keeps of the controls and
+// bars.
+// Thread rules: the user-interface thread only.
+#include "jobs/rebuild_workflow.h"
+
+#include <exception>
+
+#include "base/QDLLExcp.h"
+
+namespace qd {
+namespace {
+
+using C = TqdRebuildControl;
+using L = TqdRebuildList;
+
+// The message of whatever the body threw, or nothing when it returned.
+std::optional<std::string> FailureOf(const std::function<void()>& body) {
+  try {
+    body();
+    return std::nullopt;
+  } catch (const std::exception& e) {  // EqdDatabaseError among them
+    return std::string(e.what());
+  } catch (...) {
+    return EqdDatabaseError::CreateWithMessage("unknown failure").Message();
+  }
+}
+
+}  // namespace
+
+TqdRebuildWorkflow::TqdRebuildWorkflow(TqdRebuildView& view, TqdRebuildBackend& backend)
+    : view_(view), backend_(backend) {}
+
+void TqdRebuildWorkflow::Start() {
+  Guarded([this] {
+    ShowCreationState();
+    FillAliases();
+  });
+}
+
+void TqdRebuildWorkflow::AliasPicked() {
+  Guarded([this] { PickAlias(); });
+}
+
+void TqdRebuildWorkflow::TablePicked() {
+  Guarded([this] { PickTable(); });
+}
+
+void TqdRebuildWorkflow::IndexPicked() {
+  Guarded([this] {
+    SetEnabled(C::BitBtnReIndexIt, false);
+    if (Selected(L::ComboBoxIndex, indexes_.size())) SetEnabled(C::BitBtnReIndexIt, true);
+  });
+}
+
+void TqdRebuildWorkflow::RebuildSelectedIndex() {
+  if (running_ || !Enabled(C::BitBtnReIndexIt)) return;
+  std::optional<size_t> index = Selected(L::ComboBoxIndex, indexes_.size());
+  if (!index) return;
+  int32_t number = indexes_[*index].Number;
+  RunJob({C::ComboBoxAlias, C::ComboBoxTable, C::ComboBoxIndex, C::BitBtnReIndexIt, C::BitBtnReIndexTable,
+          C::BitBtnReIndexAlias, C::CheckBoxPack},
+         [this, number] { ReIndexOne(number); });
+}
+
+void TqdRebuildWorkflow::RebuildTable() {
+  if (running_ || !Enabled(C::BitBtnReIndexTable)) return;
+  RunJob({C::ComboBoxAlias, C::ComboBoxTable, C::BitBtnReIndexTable, C::BitBtnReIndexAlias, C::CheckBoxPack},
+         [this] { ReIndexTableSteps(); });
+}
+
+void TqdRebuildWorkflow::RebuildAlias() {
+  if (running_ || !Enabled(C::BitBtnReIndexAlias)) return;
+  RunJob({C::ComboBoxAlias, C::BitBtnReIndexAlias, C::CheckBoxPack}, [this] { ReIndexAliasSteps(); });
+}
+
+void TqdRebuildWorkflow::Guarded(const std::function<void()>& body) {
+  if (running_) return;
+  if (std::optional<std::string> failure = FailureOf(body)) view_.ShowError(*failure);
+}
+
+// The closing step runs however the steps end, and before the failure is
+// shown, so the message box stands over a usable window.
+void TqdRebuildWorkflow::RunJob(std::initializer_list<TqdRebuildControl> held,
+                                const std::function<void()>& steps) {
+  running_ = true;
+  view_.SetWindowEnabled(false);
+  view_.SetBusyCursor(true);
+  std::optional<std::string> failure = FailureOf([&] {
+    for (C control : held) SetEnabled(control, false);
+    steps();
+  });
+  for (C control : held) SetEnabled(control, true);
+  view_.SetBusyCursor(false);
+  view_.SetWindowEnabled(true);
+  running_ = false;
+  if (failure) view_.ShowError(*failure);
+}
+
+void TqdRebuildWorkflow::SetEnabled(TqdRebuildControl control, bool enabled) {
+  enabled_[static_cast<size_t>(control)] = enabled;
+  view_.SetEnabled(control, enabled);
+}
+
+bool TqdRebuildWorkflow::Enabled(TqdRebuildControl control) const {
+  return enabled_[static_cast<size_t>(control)];
+}
+
+TqdBarState& TqdRebuildWorkflow::Bar(TqdRebuildBar bar) { return bars_[static_cast<size_t>(bar)]; }
+
+void TqdRebuildWorkflow::ShowBar(TqdRebuildBar bar) { view_.ShowBar(bar, Bar(bar)); }
+
+void TqdRebuildWorkflow::SetBarPosition(TqdRebuildBar bar, int32_t position) {
+  Bar(bar).SetPosition(position);
+  ShowBar(bar);
+}
+
+void TqdRebuildWorkflow::SetBarMax(TqdRebuildBar bar, int32_t max) {
+  Bar(bar).SetMax(max);
+  ShowBar(bar);
+}
+
+void TqdRebuildWorkflow::StepBar(TqdRebuildBar bar) {
+  Bar(bar).StepIt();
+  ShowBar(bar);
+}
+
+void TqdRebuildWorkflow::BarToMax(TqdRebuildBar bar) {
+  Bar(bar).ToMax();
+  ShowBar(bar);
+}
+
+}  // namespace qd

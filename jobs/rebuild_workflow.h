@@ -1,0 +1,96 @@
+// The rebuild workflow shared by the window and the command line: start-up,
+// the three list handlers and the three jobs, with their order of steps, the
+// controls they disable and enable again, the arithmetic of the four bars
+// and the poll loop. It reaches the screen only through a TqdRebuildView and
+// the server only through a TqdRebuildBackend.
+//
+// No exception leaves a public operation: a failure ends the operation, a
+// job still runs its closing step (controls, cursor and window back), and
+// the failure's message goes to the view's ShowError. A list handler that
+// fails leaves the lists it cleared disabled.
+//
+// A job whose button is disabled does nothing, as no click could reach it;
+// an operation asked for while a job runs (from inside the view's event
+// processing) is ignored, as the disabled window would ignore it.
+// Thread rules: the user-interface thread only.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jobs/rebuild_backend.h"
+#include "jobs/rebuild_view.h"
+
+namespace qd {
+
+class TqdRebuildWorkflow {
+ public:
+  // Both are borrowed and must outlive the workflow.
+  TqdRebuildWorkflow(TqdRebuildView& view, TqdRebuildBackend& backend);
+
+  // Puts every control in its state at creation and fills the alias list.
+  void Start();
+  void AliasPicked();
+  void TablePicked();
+  void IndexPicked();
+  void RebuildSelectedIndex();
+  void RebuildTable();
+  void RebuildAlias();
+
+  // The table name sent with each request is the table list's text, cut
+  // to this length.
+  static constexpr size_t kTableNameCapacity = 255;
+
+ private:
+  // The handlers' bodies; they throw, the public operations catch.
+  void ShowCreationState();
+  void FillAliases();
+  void PickAlias();
+  void PickTable();
+
+  // Jobs (rebuild_jobs.cpp).
+  void RunJob(std::initializer_list<TqdRebuildControl> held, const std::function<void()>& steps);
+  void ReIndexOne(int32_t indexNumber);
+  void ReIndexTableSteps();
+  void ReIndexAliasSteps();
+  void PackAndReIndexSelectedTable();
+  void PackSelectedTable();
+  void ReIndexEveryIndex();
+  void PollTask(int32_t task, TqdRebuildBar bar);
+  TqdTaskProgress Status(int32_t task);
+
+  // Runs a list handler's body and shows what it threw.
+  void Guarded(const std::function<void()>& body);
+
+  // State kept here and shown through the view.
+  void SetEnabled(TqdRebuildControl control, bool enabled);
+  bool Enabled(TqdRebuildControl control) const;
+  void ClearList(TqdRebuildList list);
+  void SetBarPosition(TqdRebuildBar bar, int32_t position);
+  void SetBarMax(TqdRebuildBar bar, int32_t max);
+  void StepBar(TqdRebuildBar bar);
+  void BarToMax(TqdRebuildBar bar);
+  void ShowBar(TqdRebuildBar bar);
+  TqdBarState& Bar(TqdRebuildBar bar);
+
+  // The selected item of a list, when the view's choice names an item.
+  std::optional<size_t> Selected(TqdRebuildList list, size_t count) const;
+  std::string SelectedTableName() const;
+
+  TqdRebuildView& view_;
+  TqdRebuildBackend& backend_;
+  std::vector<std::string> aliases_;
+  std::vector<std::string> tables_;
+  std::vector<TqdIndexEntry> indexes_;
+  std::array<bool, kRebuildControlCount> enabled_{};
+  std::array<TqdBarState, kRebuildBarCount> bars_{};
+  bool running_ = false;
+};
+
+}  // namespace qd
