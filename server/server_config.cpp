@@ -40,6 +40,17 @@ bool ParsePort(const std::string& text, bool allowZero, uint16_t& port) {
   return true;
 }
 
+// A whole number from `low` to `high`.
+bool ParseBounded(const std::string& text, int32_t low, int32_t high, int32_t& out) {
+  if (text.empty() || text.size() > 9 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  long value = std::stol(text);
+  if (value < low || value > high) return false;
+  out = static_cast<int32_t>(value);
+  return true;
+}
+
 bool ParseTransports(const std::string& text, std::vector<TqdServerTransport>& out) {
   out.clear();
   std::stringstream list(text);
@@ -93,6 +104,10 @@ bool ServerKey(Collected& c, const std::string& key, const std::string& value) {
     cfg.Secure = value == "1";
     return true;
   }
+  // Milliseconds from 100 ms to one hour; retries from 1 to 100.
+  if (EqualNoCase(key, "KeepAliveInactivity")) return ParseBounded(value, 100, 3600000, cfg.KeepAlive.InactivityInterval);
+  if (EqualNoCase(key, "KeepAliveInterval")) return ParseBounded(value, 100, 3600000, cfg.KeepAlive.CheckInterval);
+  if (EqualNoCase(key, "KeepAliveRetries")) return ParseBounded(value, 1, 100, cfg.KeepAlive.Retries);
   if (EqualNoCase(key, "DataDir")) {
     c.DataDir = value;
     return !value.empty();

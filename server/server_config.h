@@ -1,6 +1,6 @@
 // The server's configuration file: an INI file with the sections [Server]
 // (Name, Transports, Port, ClientDiscoveryPort, BindAddress, Secure,
-// DataDir), [Users]
+// DataDir, KeepAliveInactivity, KeepAliveInterval, KeepAliveRetries), [Users]
 // (name = password) and [Aliases] (alias = directory). Directories given
 // relative are taken from the config file's directory (DataDir) or from
 // DataDir (aliases); every directory must exist.
@@ -9,8 +9,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "comms/keepalive.h"
 
 namespace qd {
 
@@ -39,6 +42,10 @@ struct TqdServerConfig {
   std::string DataDir;                          // canonical absolute path
   std::map<std::string, std::string> Users;     // name (as written) -> password
   std::vector<TqdAliasEntry> Aliases;           // in file order
+  // The keep-alive the server announces and keeps: the idle time before it
+  // checks a client, the time between checks and the unanswered checks
+  // before it hangs up. The defaults unless the file sets them.
+  TqdKeepAliveSettings KeepAlive{};
 
   // The password of `user` (names compare without regard to case); false
   // when the user is not configured.

@@ -70,6 +70,7 @@ void TqdServerRunner::Attach(TqdBaseCommsProtocol& transport, TqdServerEndpoint&
 
 std::vector<std::string> TqdServerRunner::Start() {
   std::vector<std::string> lines;
+  SetKeepAliveSettings(config_.KeepAlive);
   for (TqdServerTransport kind : config_.Transports) {
     if (kind == TqdServerTransport::TCPIP) {
       auto tcp = std::make_unique<TqdTCPIPProtocol>(config_.Name, kListeningMode);

@@ -40,6 +40,7 @@ TEST(ServerConfig, AllServerKeys) {
   std::string error;
   ASSERT_TRUE(ParseServerConfig("[Server]\nName = HQ\nTransports = single user\nPort = 0\n"
                                 "ClientDiscoveryPort = 4000\nSecure = 0\nDataDir = data\n"
+                                "KeepAliveInactivity = 400\nKeepAliveInterval = 300\nKeepAliveRetries = 2\n"
                                 "[Aliases]\nA = a\n",
                                 dir.Path(), cfg, error))
       << error;
@@ -50,6 +51,9 @@ TEST(ServerConfig, AllServerKeys) {
   EXPECT_EQ(cfg.ClientDiscoveryPort, 4000);
   EXPECT_FALSE(cfg.Secure);
   EXPECT_EQ(cfg.Aliases[0].Directory, cfg.DataDir + "/a");
+  EXPECT_EQ(cfg.KeepAlive.InactivityInterval, 400);
+  EXPECT_EQ(cfg.KeepAlive.CheckInterval, 300);
+  EXPECT_EQ(cfg.KeepAlive.Retries, 2);
 }
 
 struct BadConfigCase {
@@ -63,6 +67,9 @@ TEST(ServerConfig, RejectsBadSettings) {
       {"[Server]\nPort = x\n", "Port"},
       {"[Server]\nClientDiscoveryPort = 0\n", "ClientDiscoveryPort"},
       {"[Server]\nSecure = yes\n", "Secure"},
+      {"[Server]\nKeepAliveInactivity = 50\n", "KeepAliveInactivity"},
+      {"[Server]\nKeepAliveInterval = 9999999999\n", "KeepAliveInterval"},
+      {"[Server]\nKeepAliveRetries = 0\n", "KeepAliveRetries"},
       {"[Server]\nTransports = NetBIOS\n", "Transports"},
       {"[Server]\nColour = red\n", "Colour"},
       {"[Aliases]\na/b = x\n", "a/b"},
