@@ -75,15 +75,13 @@ void TqdTable::InternalOpen() {
   std::array<uint8_t, kIndexDescSize> current{};
   CheckResult(engine.GetIndexDesc(cursor_, 0, current.data()));
   for (auto& buffer : keyBuffers_) buffer.assign(static_cast<size_t>(recordSize_ + kKeyBufferExtra), 0);
-  CheckResult(engine.SetToBegin(cursor_));
+  // A cursor just opened stands before its first record already.
 }
 
 void TqdTable::CloseCursor() {
   TqdDataSet::CloseCursor();
-  if (cursor_ != nullptr) {
-    ClientEngine()->RelRecordLock(cursor_, false);
-    CloseHandle();
-  }
+  // The table reads no records, so it holds no record lock to release.
+  CloseHandle();
   {
     TqdFlagGuard guard(closing_);
     proxy_->SetActive(false);

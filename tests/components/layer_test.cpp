@@ -6,19 +6,12 @@
 
 #include "base/QDLLExcp.h"
 #include "components/QDDB.h"
+#include "error_text.h"
 
 namespace qd {
 namespace {
 
-template <class Action>
-std::string ErrorOf(Action action) {
-  try {
-    action();
-  } catch (const EqdDatabaseError& e) {
-    return e.what();
-  }
-  return "";
-}
+using test::ErrorOf;
 
 class LayerTest : public testing::Test {
  protected:

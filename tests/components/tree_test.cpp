@@ -7,23 +7,14 @@
 
 #include "base/QDLLExcp.h"
 #include "components/QDDBBase.h"
+#include "error_text.h"
 #include "test_node.h"
 
 namespace qd {
 namespace {
 
+using test::ErrorOf;
 using test::TestNode;
-
-// The message of the EqdDatabaseError `action` raises ("" when none).
-template <class Action>
-std::string ErrorOf(Action action) {
-  try {
-    action();
-  } catch (const EqdDatabaseError& e) {
-    return e.what();
-  }
-  return "";
-}
 
 TEST(TreeTest, OpensAreCountedAndAClosedNodeClosesAgain) {
   TestNode engine(nullptr, 1, "engine", "");
