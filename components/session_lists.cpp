@@ -9,6 +9,7 @@
 #include "callif/QDTTDbas.h"
 #include "callif/catalogue.h"
 #include "components/QDDB.h"
+#include "components/with_undo.h"
 #include "framework/definitions.h"
 
 namespace qd {
@@ -18,22 +19,6 @@ namespace {
 constexpr size_t kAliasNameCapacity = 31;        // the first 32 bytes of an alias row
 constexpr size_t kTableNameTextCapacity = 260;   // the first 261 bytes of a table row
 constexpr size_t kTableExtensionCapacity = 3;    // 4 bytes at kTblDescExtOffset
-
-// Runs `undo` after `work`, also when `work` raises; then the failure of
-// `work` is the one passed on.
-template <class Work, class Undo>
-void WithUndo(Work work, Undo undo) {
-  try {
-    work();
-  } catch (...) {
-    try {
-      undo();
-    } catch (...) {
-    }
-    throw;
-  }
-  undo();
-}
 
 // Reads every row of `cursor` into `add`, then closes the cursor.
 template <size_t RowSize, class Add>

@@ -9,6 +9,7 @@
 #include "components/flag_guard.h"
 #include "components/table.h"
 #include "components/table_descriptions.h"
+#include "components/with_undo.h"
 #include "dict/bde_desc.h"
 
 namespace qd {
@@ -113,19 +114,15 @@ void TqdTable::SwitchToChosenIndex() {
 void TqdTable::WithCursor(const std::function<void(hDBICur)>& work) {
   OpenDatabaseReference();
   hDBICur temporary = nullptr;
-  try {
-    if (cursor_ == nullptr) temporary = CreateHandle(nullptr);
-    work(cursor_ != nullptr ? cursor_ : temporary);
-  } catch (...) {
-    if (temporary != nullptr) ClientEngine()->CloseCursor(temporary);
-    try {
-      CloseDatabaseReference();
-    } catch (...) {
-    }
-    throw;
-  }
-  if (temporary != nullptr) ClientEngine()->CloseCursor(temporary);
-  CloseDatabaseReference();
+  WithUndo(
+      [&] {
+        if (cursor_ == nullptr) temporary = CreateHandle(nullptr);
+        work(cursor_ != nullptr ? cursor_ : temporary);
+      },
+      [&] {
+        if (temporary != nullptr) ClientEngine()->CloseCursor(temporary);
+        CloseDatabaseReference();
+      });
 }
 
 }  // namespace qd

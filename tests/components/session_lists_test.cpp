@@ -114,6 +114,27 @@ TEST_P(SessionListsTest, AnUnknownAliasFailsWithTheServersCodeAndItsText) {
   EXPECT_TRUE(DefaultSession()->Active());  // the session it opened stays open
 }
 
+// The session's own handlers are what its session object asks.
+TEST_P(SessionListsTest, TheSessionsLoginHandlerAnswersInsteadOfTheDialog) {
+  AnswerLogins("demo", "wrong");
+  TqdSession* session = DefaultSession();
+  int logins = 0;
+  session->OnLogin = [&](void*, TqdName& user, TqdName& password, bool& result) {
+    ++logins;
+    user.Assign("demo");
+    password.Assign("demo");
+    result = true;
+  };
+  int startups = 0;
+  session->OnStartup = [&](TqdSession& started) { startups += &started == session; };
+  session->SetActive(true);
+  EXPECT_TRUE(session->Active());
+  EXPECT_EQ(logins, 1);
+  EXPECT_EQ(prompts_, 0);
+  EXPECT_EQ(startups, 1);
+  EXPECT_NE(session->ClientSession(), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, SessionListsTest, testing::Bool(), test::ParamName);
 
 // A session that finds no server fails to open and is left closed.
