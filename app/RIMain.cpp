@@ -62,7 +62,7 @@ TFrmRIMain::TFrmRIMain(TqdRebuildBackend& backend, QWidget* parent) : QWidget(pa
   FixClientSize(this, kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
   CreateControls(client);
   ConnectHandlers();
-  workflow_ = std::make_unique<TqdRebuildWorkflow>(*this, backend);
+  workflow_ = std::make_unique<TqdRebuildWorkflow>(static_cast<TqdRebuildView&>(*this), backend);
   workflow_->Start();  // the form's creation fills the alias list
 }
 

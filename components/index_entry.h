@@ -13,6 +13,7 @@ namespace qd {
 struct TqdIndexEntry {
   std::string Name;
   int32_t Number = 0;  // 0 is the sequential access index
+  friend bool operator==(const TqdIndexEntry&, const TqdIndexEntry&) = default;
 };
 
 }  // namespace qd

@@ -10,19 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "components/index_entry.h"
+
 namespace qd {
 
 // A task number that names no task: finished at once, never polled.
 inline constexpr int32_t kNoRebuildTask = -1;
-
-// One entry of a table's index list: the name shown and the dictionary
-// number the server knows the index by. Unnamed indexes are not listed, so
-// the number need not match the entry's place in the list.
-struct TqdIndexEntry {
-  std::string Name;
-  int32_t Number = 0;
-  friend bool operator==(const TqdIndexEntry&, const TqdIndexEntry&) = default;
-};
 
 struct TqdTaskProgress {
   bool Finished = false;
