@@ -48,6 +48,7 @@ int32_t TqdTaskManager::Start(uint32_t owner, const std::string& directory, cons
   task->Started = TqdTaskClock::now();
   task->Progress.OnPercentChanged = wake_;
   Task* raw = task.get();
+  int32_t number = 0;
   {
     std::lock_guard<std::mutex> guard(mutex_);
     if (UnfinishedLocked(owner, false) >= limits.Unfinished ||
@@ -67,8 +68,11 @@ int32_t TqdTaskManager::Start(uint32_t owner, const std::string& directory, cons
       running_.erase(raw->Number);
       throw;
     }
+    // Read under the lock: once it is let go the task may end and be
+    // reaped (freed) at any moment.
+    number = raw->Number;
   }
-  return raw->Number;
+  return number;
 }
 
 void TqdTaskManager::Run(Task& task, Work work) {
