@@ -82,6 +82,7 @@ BENCHMARK(BM_WindowToFilledAliasList)->Arg(0)->Arg(1)->ArgNames({"tcp"})->Unit(b
 // the same run; their ratio is the client's share.
 void BM_RebuildAliasWithPack(benchmark::State& state) {
   Server server(400, 100);  // 200 tables in each alias
+  // TCP/IP; QD_BENCH_SU=1 in the environment runs it over the single-user transport.
   server.PointClientAt(getenv("QD_BENCH_SU") == nullptr);
   InitializeComponentLayer();
   double serverMs = 0;
