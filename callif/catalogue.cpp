@@ -22,12 +22,6 @@ void ClearProperties(uint8_t* properties) {
   if (properties != nullptr) std::memset(properties, 0, 4);
 }
 
-// A short string of a row, seen in place (a length byte above the
-// capacity is cut to it).
-std::string_view RowText(const uint8_t* p, size_t capacity) {
-  return {reinterpret_cast<const char*>(p + 1), std::min<size_t>(p[0], capacity)};
-}
-
 // The record was zero-filled: a text needs only its characters.
 void PlaceText(uint8_t* area, size_t capacity, std::string_view text) {
   std::memcpy(area, text.data(), std::min(text.size(), capacity));
@@ -82,11 +76,10 @@ TqdResult TqdDatabaseListTable::GetNextRecord(int32_t, uint8_t* record, uint8_t*
   const uint8_t* row = NextRow(kAliasRowSize);
   if (row == nullptr) return SetResult(qdErrEOF);
   if (record != nullptr) {
-    std::string_view name = RowText(row, kWireNameCapacity);
-    std::string_view path = RowText(row + kWireNameCapacity + 1, kWirePathCapacity);
-    PlaceText(record + kDbDescNameOffset, 31, name);
-    PlaceText(record + kDbDescTextOffset, 31, path);
-    PlaceText(record + kDbDescPhysicalNameOffset, 260, path);
+    TqdAliasRow alias = *DecodeAliasRow({row, kAliasRowSize});
+    PlaceText(record + kDbDescNameOffset, 31, alias.Name);
+    PlaceText(record + kDbDescTextOffset, 31, alias.Path);
+    PlaceText(record + kDbDescPhysicalNameOffset, 260, alias.Path);
     PlaceText(record + kDbDescTypeOffset, 31, kDriverName);
   }
   return SetResult(qdOK);
@@ -112,18 +105,17 @@ TqdResult TqdTableListTable::GetNextRecord(int32_t, uint8_t* record, uint8_t* pr
   const uint8_t* row = NextRow(kTableRowSize);
   if (row == nullptr) return SetResult(qdErrEOF);
   if (record != nullptr) {
-    std::string_view name = RowText(row, kWireNameCapacity);
-    std::string_view extension = RowText(row + 32, 3);
+    TqdTableRow table = *DecodeTableRow({row, kTableRowSize});
     // The file name: the name and a dot (at most 32), then the extension.
     uint8_t* fileName = record + kTblDescFileNameOffset;
-    PlaceText(fileName, 31, name);
-    size_t length = std::min<size_t>(name.size(), 31);
+    PlaceText(fileName, 31, table.Name);
+    size_t length = std::min<size_t>(table.Name.size(), 31);
     fileName[length++] = '.';
-    PlaceText(fileName + length, 3, extension);
-    PlaceText(record + kTblDescNameOffset, 260, name);
-    PlaceText(record + kTblDescExtOffset, 3, extension);
+    PlaceText(fileName + length, 3, table.Extension);
+    PlaceText(record + kTblDescNameOffset, 260, table.Name);
+    PlaceText(record + kTblDescExtOffset, 3, table.Extension);
     PlaceText(record + kTblDescTypeOffset, 31, "QD");
-    PutInt32LE(record + kTblDescSizeOffset, GetInt32LE(row + 36));
+    PutInt32LE(record + kTblDescSizeOffset, table.Size);
   }
   return SetResult(qdOK);
 }

@@ -13,12 +13,10 @@ namespace qd {
 
 namespace {
 
-inline constexpr size_t kValidityRecordSize = kValidityDescSize;
-
 bool FieldIsRequired(const TqdCreateTableDesc& desc, int32_t fieldNumber) {
   if (desc.VchkDescs == nullptr) return false;
   for (uint16_t i = 0; i < desc.VchkCount; ++i) {
-    const uint8_t* v = desc.VchkDescs + static_cast<size_t>(i) * kValidityRecordSize;
+    const uint8_t* v = desc.VchkDescs + static_cast<size_t>(i) * kValidityDescSize;
     if (GetInt16LE(v + kVchkFieldNumberOffset) == fieldNumber && GetUInt16LE(v + kVchkRequiredOffset) != 0) return true;
   }
   return false;

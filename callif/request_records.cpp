@@ -1,5 +1,7 @@
 #include "callif/request_records.h"
 
+#include <algorithm>
+
 #include "base/endian.h"
 #include "base/stream.h"
 #include "dict/QDLLDict.h"
@@ -11,6 +13,12 @@ namespace {
 constexpr size_t kNameField = kWireNameCapacity + 1;
 
 uint8_t WireFlag(bool value) { return value ? 1 : 0; }
+
+// A short string seen in place; a length byte above the capacity is the
+// peer's fault and is cut to the capacity.
+std::string_view ShortStringView(const uint8_t* p, size_t capacity) {
+  return {reinterpret_cast<const char*>(p + 1), std::min<size_t>(p[0], capacity)};
+}
 
 }  // namespace
 
@@ -162,13 +170,13 @@ std::optional<TqdTaskStatusReply> DecodeTaskStatusReply(std::span<const uint8_t>
 
 std::optional<TqdAliasRow> DecodeAliasRow(std::span<const uint8_t> row) {
   if (row.size() < kAliasRowSize) return std::nullopt;
-  return TqdAliasRow{GetShortString(row.data(), kWireNameCapacity),
-                     GetShortString(row.data() + kNameField, kWirePathCapacity)};
+  return TqdAliasRow{ShortStringView(row.data(), kWireNameCapacity),
+                     ShortStringView(row.data() + kNameField, kWirePathCapacity)};
 }
 
 std::optional<TqdTableRow> DecodeTableRow(std::span<const uint8_t> row) {
   if (row.size() < kTableRowSize) return std::nullopt;
-  return TqdTableRow{GetShortString(row.data(), kWireNameCapacity), GetShortString(row.data() + 32, 3),
+  return TqdTableRow{ShortStringView(row.data(), kWireNameCapacity), ShortStringView(row.data() + 32, 3),
                      GetInt32LE(row.data() + 36)};
 }
 

@@ -120,11 +120,14 @@ struct TqdTaskStatusReply {
 };
 std::optional<TqdTaskStatusReply> DecodeTaskStatusReply(std::span<const uint8_t> reply);
 
+// Rows are read in place: their texts are views into the row's bytes,
+// valid while those bytes are.
+
 // Alias-list row (258): alias name 32 + path 220.
 inline constexpr size_t kAliasRowSize = 32 + 220;
 struct TqdAliasRow {
-  std::string Name;
-  std::string Path;
+  std::string_view Name;
+  std::string_view Path;
 };
 std::optional<TqdAliasRow> DecodeAliasRow(std::span<const uint8_t> row);
 
@@ -132,8 +135,8 @@ std::optional<TqdAliasRow> DecodeAliasRow(std::span<const uint8_t> row);
 // does not read.
 inline constexpr size_t kTableRowSize = 32 + 4 + 4 + 8;
 struct TqdTableRow {
-  std::string Name;
-  std::string Extension;
+  std::string_view Name;
+  std::string_view Extension;
   int32_t Size = 0;
 };
 std::optional<TqdTableRow> DecodeTableRow(std::span<const uint8_t> row);

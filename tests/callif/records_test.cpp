@@ -274,13 +274,13 @@ using RowText = std::function<std::optional<std::string>(std::span<const uint8_t
 std::optional<std::string> AliasText(std::span<const uint8_t> row) {
   auto r = DecodeAliasRow(row);
   if (!r) return std::nullopt;
-  return r->Name + "|" + r->Path;
+  return std::string(r->Name) + "|" + std::string(r->Path);
 }
 
 std::optional<std::string> TableText(std::span<const uint8_t> row) {
   auto r = DecodeTableRow(row);
   if (!r) return std::nullopt;
-  return r->Name + "|" + r->Extension + "|" + std::to_string(r->Size);
+  return std::string(r->Name) + "|" + std::string(r->Extension) + "|" + std::to_string(r->Size);
 }
 
 // Length bytes above a field's capacity are cut to it; the eight trailing
