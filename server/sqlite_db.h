@@ -99,6 +99,8 @@ class TqdSqliteDb {
   // The first column of the first row of a query that returns one.
   int64_t QueryInt(std::string_view sql);
   int64_t LastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+  // Rows changed by the last statement that changed rows.
+  int64_t Changes() const { return sqlite3_changes64(db_); }
   sqlite3* Handle() { return db_; }
   // Lets a long statement stop between rows (for shutdown).
   void Interrupt() { sqlite3_interrupt(db_); }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <regex>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "app/RIMain.h"
@@ -85,7 +86,7 @@ void BM_RebuildAliasWithPack(benchmark::State& state) {
   // TCP/IP; QD_BENCH_SU=1 in the environment runs it over the single-user transport.
   server.PointClientAt(getenv("QD_BENCH_SU") == nullptr);
   InitializeComponentLayer();
-  double serverMs = 0;
+  double serverMs = 0, jobMs = 0;
   {
     TqdQtQueueDriver driver;
     TqdComponentBackend backend;
@@ -103,7 +104,9 @@ void BM_RebuildAliasWithPack(benchmark::State& state) {
       std::thread drain([&] {
         while (!done) server.process->ReadAvailable();
       });
+      auto start = std::chrono::steady_clock::now();
       window.BitBtnReIndexAlias->click();
+      jobMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
       done = true;
       drain.join();
       if (!failure.empty()) {
@@ -117,6 +120,8 @@ void BM_RebuildAliasWithPack(benchmark::State& state) {
   }
   FinalizeComponentLayer();
   state.counters["server_ms"] = benchmark::Counter(serverMs, benchmark::Counter::kAvgIterations);
+  // The goal: at most 1.2.
+  if (serverMs > 0) state.counters["job_per_server"] = jobMs / serverMs;
 }
 BENCHMARK(BM_RebuildAliasWithPack)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -113,6 +113,41 @@ TEST_F(MaintenanceTest, PackDropsDeletedRenumbersAndRebuildsEveryIndex) {
   EXPECT_EQ(progress.Done.load(), progress.Total.load());
 }
 
+// The live records keep their order under their new numbers, across more
+// than one batch of renumbering, and the store's schema is not touched:
+// other connections go on without reading it again.
+TEST_F(MaintenanceTest, PackKeepsTheRecordOrderAndTheSchema) {
+  struct Case {
+    const char* Table;
+    int Count;
+    int DeletedEvery;
+  } cases[] = {{"NoneDeleted", 10, 0}, {"AllDeleted", 6, 1}, {"ManyBatches", 9000, 3}, {"Empty", 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Table);
+    int64_t id = store_.CreateTable(c.Table, *dict_, false);
+    test::FillOrders(store_, id, *dict_, c.Count, c.DeletedEvery);
+    std::vector<int32_t> live;
+    for (int i = 1; i <= c.Count; ++i)
+      if (c.DeletedEvery == 0 || i % c.DeletedEvery != 0) live.push_back(i);
+    const int64_t schema = store_.Db().QueryInt("PRAGMA schema_version");
+
+    TqdTaskProgress progress;
+    RunPackTable(store_, c.Table, progress);
+
+    EXPECT_EQ(store_.Db().QueryInt("PRAGMA schema_version"), schema);
+    auto rows = store_.Db().Prepare("SELECT rid, rec FROM " + TqdTableStore::RecordTableName(id) + " ORDER BY rid");
+    std::vector<int32_t> ids;
+    while (rows.Step()) {
+      EXPECT_EQ(rows.Int(0), static_cast<int64_t>(ids.size()) + 1);
+      ids.push_back(GetInt32LE(rows.Blob(1).data()));
+    }
+    rows.Reset();
+    EXPECT_EQ(ids, live);
+    EXPECT_EQ(test::IdsInIndexOrder(store_, id, 1), live);
+    EXPECT_EQ(progress.Done.load(), progress.Total.load());
+  }
+}
+
 TEST_F(MaintenanceTest, CancelledPackLeavesTheTable) {
   TqdTaskProgress progress;
   progress.Cancelled = true;
