@@ -27,6 +27,10 @@ class TQDClientTable : public TttBaseTable {
   int32_t BookmarkSize() override;
   int32_t RecordLength() override;
   void BuildFieldDescs() override;
+  // The values are TqdFilterValue (callif/filter_value.h).
+  int32_t CompareValues(const void* value1, const void* value2, int32_t length, bool caseInsensitive) override;
+  TqdResult TranslateGet(int32_t field, const uint8_t* record, bool& blank, void* value) override;
+  TqdResult TranslatePut(int32_t field, uint8_t* record, const void* value) override;
   TqdResult AddIndex(const uint8_t* indexDesc, const char* keyIndex) override;
   TqdResult CloseCursor() override;
   TqdResult GetCursorProps(uint8_t* record) override;
@@ -47,6 +51,8 @@ class TQDClientTable : public TttBaseTable {
   int32_t KeyLength() const;
 
  private:
+  bool HasField(int32_t field) const;
+
   TqdClientCommsEngine* commsEngine_;
   int32_t cursorId_ = -1;
   TqdDataDictionary dictionary_{kDefaultBlockSize};

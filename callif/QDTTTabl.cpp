@@ -114,12 +114,6 @@ bool TttBaseTable::RecordVisible(const uint8_t*) {
   return true;
 }
 
-// Filters come with their own change; until then none can exist on a
-// cursor, so every record there is passes.
-bool TttBaseTable::PassesFilters(const uint8_t* record) {
-  return record != nullptr;
-}
-
 TqdResult TttBaseTable::ReadNext(int32_t, uint8_t*, uint8_t*) {
   return SetResult(qdErrNotImplemented);
 }
@@ -142,18 +136,10 @@ TqdResult TttBaseTable::TranslatePut(int32_t, uint8_t*, const void*) {
   return NotSupported("TttBaseTable.TranslatePut");
 }
 
-// Slots 21 to 107. The five filter operations (22, 23, 34, 37, 55) come
-// with the filters themselves; until then they answer 12289 quietly.
+// Slots 21 to 107. The filter operations (22, 23, 34, 37, 55) are in
+// table_filters.cpp.
 TqdResult TttBaseTable::AcqTableLock(int32_t) {
   return NotSupported("TttBaseTable.AcqTableLock");
-}
-TqdResult TttBaseTable::ActivateFilter(hDBIFilter) {
-  return NotSupportedQuietly();
-}
-TqdResult TttBaseTable::AddFilter(uint32_t, uint16_t, bool, const uint8_t*, TqdFilterCallback,
-                                  hDBIFilter& filter) {
-  filter = nullptr;
-  return NotSupportedQuietly();
 }
 TqdResult TttBaseTable::AddIndex(const uint8_t*, const char*) {
   return NotSupported("TttBaseTable.AddIndex");
@@ -191,17 +177,11 @@ TqdResult TttBaseTable::CompareBookMarks(const uint8_t*, const uint8_t*, int32_t
 TqdResult TttBaseTable::CompareKeys() {
   return NotSupported("TttBaseTable.CompareKeys");
 }
-TqdResult TttBaseTable::DeactivateFilter(hDBIFilter) {
-  return NotSupportedQuietly();
-}
 TqdResult TttBaseTable::DeleteIndex() {
   return NotSupported("TttBaseTable.DeleteIndex");
 }
 TqdResult TttBaseTable::DeleteRecord(uint8_t*) {
   return NotSupported("TttBaseTable.DeleteRecord");
-}
-TqdResult TttBaseTable::DropFilter(hDBIFilter) {
-  return NotSupportedQuietly();
 }
 TqdResult TttBaseTable::EndDelayedUpdates() {
   return NotSupported("TttBaseTable.EndDelayedUpdates");
@@ -255,9 +235,6 @@ TqdResult TttBaseTable::GetCursorProps(uint8_t* record) {
 
 TqdResult TttBaseTable::GetDelayedUpdates() {
   return NotSupported("TttBaseTable.GetDelayedUpdates");
-}
-TqdResult TttBaseTable::GetFilterInfo(hDBIFilter, uint8_t*, int32_t) {
-  return NotSupportedQuietly();
 }
 TqdResult TttBaseTable::GetIndexDesc(int32_t, uint8_t*) {
   return NotSupported("TttBaseTable.GetIndexDesc");

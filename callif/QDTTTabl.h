@@ -25,6 +25,8 @@
 
 namespace qd {
 
+class TttFilterListItem;
+
 inline constexpr size_t kCursorNameCapacity = 260;
 inline constexpr size_t kIndexNameCapacity = 31;
 // The BDE cursor-properties record.
@@ -221,6 +223,9 @@ class TttBaseTable : public TttBapiListItem {
   TqdResult ForEachBlockRecord(uint32_t& count, uint8_t* buffer, Step step);
   // Counting by scanning from the beginning (GetRecordCount).
   TqdResult CountFromBegin(uint32_t& count);
+  // The filter of this cursor that `filter` names, or nullptr.
+  TttFilterListItem* FilterOf(hDBIFilter filter);
+  void RecomputeFiltersActive();
 };
 
 template <class Read>

@@ -437,7 +437,6 @@ TEST(BaseTableNotSupportedTest, EachOperationIsNamedInTheBox) {
   int32_t number = 0;
   uint32_t size = 0;
   TttBaseTable* clone = nullptr;
-  hDBIFilter filter = nullptr;
   const std::vector<test::NotSupportedCase<TttBaseTable>> calls = {
       {"TttBaseTable.TranslateGet",
        [&](TttBaseTable& t) {
@@ -507,25 +506,17 @@ TEST(BaseTableNotSupportedTest, EachOperationIsNamedInTheBox) {
       {"TttBaseTable.TruncateBlob", [&](TttBaseTable& t) { return t.TruncateBlob(record, 1, 0); }},
       {"TttBaseTable.UnlinkDetail", [](TttBaseTable& t) { return t.UnlinkDetail(); }},
       {"TttBaseTable.VerifyField", [](TttBaseTable& t) { return t.VerifyField(); }},
-      // Answered without a box; the filter operations among them until
-      // filters exist.
+      // Answered without a box.
       {nullptr, [](TttBaseTable& t) { return t.GetBlobHeading(); }},
       {nullptr, [](TttBaseTable& t) { return t.LinkDetailToExp(); }},
       {nullptr, [](TttBaseTable& t) { return t.SetToRecordNo(); }},
       {nullptr, [](TttBaseTable& t) { return t.SetToSeqNo(); }},
       {nullptr, [](TttBaseTable& t) { return t.UndeleteRecord(); }},
-      {nullptr, [&](TttBaseTable& t) { return t.ActivateFilter(nullptr); }},
-      {nullptr,
-       [&](TttBaseTable& t) { return t.AddFilter(0, 0, false, nullptr, nullptr, filter); }},
-      {nullptr, [&](TttBaseTable& t) { return t.DeactivateFilter(nullptr); }},
-      {nullptr, [&](TttBaseTable& t) { return t.DropFilter(nullptr); }},
-      {nullptr, [&](TttBaseTable& t) { return t.GetFilterInfo(nullptr, record, 0); }},
   };
   test::ExpectNotSupported(calls, [] {
     return std::make_unique<TttBaseTable>(nullptr, nullptr, "T", nullptr, 0, 0, 0, 0);
   });
   EXPECT_EQ(clone, nullptr);
-  EXPECT_EQ(filter, nullptr);
 }
 
 }  // namespace
