@@ -46,6 +46,14 @@ class OrdersCursor {
     EXPECT_EQ(Table.ActivateFilter(filter), qdOK);
     return filter;
   }
+  // Adds and activates the filter, tests the two records, drops it.
+  void ExpectAnswers(const std::vector<uint8_t>& expression, const std::vector<uint8_t>& first, bool firstPasses,
+                     const std::vector<uint8_t>& second, bool secondPasses) {
+    hDBIFilter f = Add(expression);
+    EXPECT_EQ(Table.PassesFilters(first.data()), firstPasses);
+    EXPECT_EQ(Table.PassesFilters(second.data()), secondPasses);
+    EXPECT_EQ(Table.DropFilter(f), qdOK);
+  }
   TQDClientTable Table{nullptr, nullptr, "Orders", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, xltFIELD, nullptr};
 };
 
@@ -72,10 +80,7 @@ TEST(FilterTest, ABlankFieldSortsFirst) {
                {opNotEqual, true, false}, {opLessOrEqual, true, true}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.Op);
-    hDBIFilter f = c.Add(AmountIs(k.Op, 10));
-    EXPECT_EQ(c.Table.PassesFilters(blank.data()), k.Blank);
-    EXPECT_EQ(c.Table.PassesFilters(filled.data()), k.Filled);
-    EXPECT_EQ(c.Table.DropFilter(f), qdOK);
+    c.ExpectAnswers(AmountIs(k.Op, 10), blank, k.Blank, filled, k.Filled);
   }
 }
 
@@ -149,10 +154,7 @@ TEST(FilterTest, EveryNodeClassEvaluates) {
     SCOPED_TRACE(k.Name);
     FilterBuilder b;
     k.Build(b);
-    hDBIFilter f = c.Add(b.Block());
-    EXPECT_EQ(c.Table.PassesFilters(record.data()), k.Record);
-    EXPECT_EQ(c.Table.PassesFilters(noAmount.data()), k.NoAmount);
-    EXPECT_EQ(c.Table.DropFilter(f), qdOK);
+    c.ExpectAnswers(b.Block(), record, k.Record, noAmount, k.NoAmount);
   }
 }
 
