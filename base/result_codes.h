@@ -14,6 +14,7 @@ inline constexpr TqdResult qdErrReentered = 8455;          // 0x2107
 inline constexpr TqdResult qdErrCorruptHeader = 8961;      // 0x2301: a dictionary that makes no sense
 inline constexpr TqdResult qdErrBOF = 8705;                // 0x2201
 inline constexpr TqdResult qdErrEOF = 8706;                // 0x2202
+inline constexpr TqdResult qdErrRecDeleted = 8708;         // 0x2204
 inline constexpr TqdResult qdErrNoCurrRec = 8709;          // 0x2205
 inline constexpr TqdResult qdErrRecNotFound = 8710;        // 0x2206
 inline constexpr TqdResult qdErrEndOfBlob = 8711;          // 0x2207

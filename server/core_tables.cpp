@@ -7,6 +7,7 @@
 #include "base/endian.h"
 #include "comms/QDNetMsg.h"
 #include "server/dict_edit.h"
+#include "server/record_navigation.h"
 #include "server/server_core.h"
 #include "server/server_results.h"
 #include "server/wire_records.h"
@@ -104,40 +105,22 @@ void TqdServerCore::OnCloseCursor(TqdCoreConnection c, Client& client, const Tqd
 }
 
 // Switch to index (1798): a cursor of this connection reads by another
-// index of its table from now on. No reply data.
+// index of its table from now on, its range gone; kept on its record when
+// asked to, else before the first record. No reply data.
 void TqdServerCore::OnSwitchToIndex(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   auto sw = ReadSwitchToIndexRequest(request.Data);
-  if (!sw) {
-    Reply(c, msgSwitchToIndex, qdErrInvalidParam);
-    return;
-  }
-  auto cursor = client.Cursors.find(sw->CursorId);
-  const std::string* dir = cursor == client.Cursors.end() ? nullptr : DirectoryOf(client, cursor->second.DatabaseId);
-  if (dir == nullptr) {
-    Reply(c, msgSwitchToIndex, qdErrInvalidHandle);
-    return;
-  }
-  Defer(
-      c, msgSwitchToIndex, 0,
-      [d = *dir, table = cursor->second.Table, s = *sw](TqdStoreCache& stores) {
-        TqdTableStore& store = stores.For(d);
-        auto id = store.FindTable(table);
-        if (!id) return TqdJobResult{qdErrNoSuchTable, {}};
-        int32_t index = ChosenIndex(*store.LoadDictionary(*id), s.IndexName, s.IndexId);
-        if (index < 0) return TqdJobResult{qdErrNoSuchIndex, {}};
-        return TqdJobResult{qdOK, Int32Reply(index)};
-      },
-      [cursorId = sw->CursorId](Client& owner, TqdJobResult& result) {
-        if (result.Result != qdOK) return;
-        // The cursor may have been closed while the worker looked.
-        auto it = owner.Cursors.find(cursorId);
-        if (it == owner.Cursors.end()) {
-          result.Result = qdErrInvalidHandle;
-        } else {
-          it->second.IndexId = GetInt32LE(result.Data.data());
-        }
-        result.Data.clear();
-      });
+  WorkOnCursor(c, client, msgSwitchToIndex, sw ? std::optional(sw->CursorId) : std::nullopt,
+               [s = sw.value_or(TqdSwitchToIndexRequest{})](TqdRecordNavigator& nav, TqdServerCursorView& view) {
+                 int32_t index = ChosenIndex(nav.Dictionary(), s.IndexName, s.IndexId);
+                 if (index < 0) return TqdJobResult{qdErrNoSuchIndex, {}};
+                 TqdRecordNavigator next(nav.Store(), nav.Table(), index);
+                 std::optional<TqdFoundRecord> kept;
+                 if (s.KeepCurrent && view.Position.Where == TqdCursorPosition::On) kept = next.ByRid(view.Position.Rid);
+                 view.Position = kept ? kept->Position() : TqdCursorPosition{};
+                 view.Range = {};
+                 view.IndexId = index;
+                 return TqdJobResult{qdOK, {}};
+               });
 }
 
 void TqdServerCore::OnGetDictionary(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {

@@ -140,6 +140,7 @@ void TqdServerCore::LogEndedTasks() {
     line += " after " + std::to_string(t.Milliseconds) + " ms";
     if (t.Kind == TqdTaskKind::Pack) line += ", " + std::to_string(t.Reclaimed) + " bytes given back";
     Log(line);
+    if (t.Kind == TqdTaskKind::Pack && t.Result == qdOK) AfterPack(t.Directory, t.Table);
   }
 }
 

@@ -44,6 +44,20 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
       {msgPackTable, &TqdServerCore::OnPack},
       {msgAddIndex, &TqdServerCore::OnAddIndex},
       {msgGetTaskStatus, &TqdServerCore::OnTaskStatus},
+      {msgSetToBegin, &TqdServerCore::OnSetToBegin},
+      {msgSetToEnd, &TqdServerCore::OnSetToEnd},
+      {msgResetRange, &TqdServerCore::OnResetRange},
+      {msgGetRecord, &TqdServerCore::OnReadRecord},
+      {msgGetNextRecord, &TqdServerCore::OnReadRecord},
+      {msgGetPriorRecord, &TqdServerCore::OnReadRecord},
+      {msgGetRecordCount, &TqdServerCore::OnGetRecordCount},
+      {msgSetToKey, &TqdServerCore::OnSetToKey},
+      {msgGetRecordForKey, &TqdServerCore::OnGetRecordForKey},
+      {msgSetRange, &TqdServerCore::OnSetRange},
+      {msgGetBookmark, &TqdServerCore::OnGetBookmark},
+      {msgSetToBookmark, &TqdServerCore::OnSetToBookmark},
+      {msgCompareBookmarks, &TqdServerCore::OnCompareBookmarks},
+      {msgExtractKey, &TqdServerCore::OnExtractKey},
   };
 }
 

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "comms/msg_numbers.h"
+#include "server/cursor_position.h"
 #include "server/login_throttle.h"
 #include "server/request_pool.h"
 #include "server/server_config.h"
@@ -94,6 +95,16 @@ struct TqdServerRequest {
   std::vector<uint8_t> Data;
 };
 
+class TqdRecordNavigator;
+
+// A cursor's state as a worker sees and changes it.
+struct TqdServerCursorView {
+  int32_t IndexId;
+  TqdCursorPosition Position;
+  TqdKeyRange Range;
+  uint32_t Generation;  // the table's pack generation when the request came
+};
+
 class TqdServerCore {
  public:
   using LogFunction = std::function<void(const std::string& line)>;
@@ -131,6 +142,8 @@ class TqdServerCore {
     int32_t DatabaseId;
     std::string Table;
     int32_t IndexId = 0;  // the index the cursor reads by
+    TqdCursorPosition Position;
+    TqdKeyRange Range;
   };
   struct Client {
     std::string Address;
@@ -244,6 +257,30 @@ class TqdServerCore {
   void OnRenameTable(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnEmptyTable(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnDeleteIndex(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // core_cursors.cpp
+  using CursorWork = std::function<TqdJobResult(TqdRecordNavigator&, TqdServerCursorView&)>;
+  // The client's open cursor; nullptr once the request has been answered
+  // (9986 for an unreadable record, 9990 for an unknown cursor).
+  Cursor* CursorOf(TqdCoreConnection c, Client& client, TqdMsgID msg, std::optional<int32_t> cursorId);
+  // Runs `work` on a worker over the cursor's table and index; the state it
+  // leaves becomes the cursor's.
+  void WorkOnCursor(TqdCoreConnection c, Client& client, TqdMsgID msg, std::optional<int32_t> cursorId,
+                    CursorWork work);
+  uint32_t PackGeneration(const std::string& directory, const std::string& table) const;
+  static std::string PackKey(const std::string& directory, const std::string& table);
+  void AfterPack(const std::string& directory, const std::string& table);
+  void OnSetToBegin(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnSetToEnd(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnResetRange(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnReadRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnGetRecordCount(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnSetToKey(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnGetRecordForKey(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnSetRange(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnGetBookmark(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnSetToBookmark(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnCompareBookmarks(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnExtractKey(TqdCoreConnection, Client&, const TqdServerRequest&);
   // core_tasks.cpp
   void OnReindex(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnPack(TqdCoreConnection, Client&, const TqdServerRequest&);
@@ -278,6 +315,7 @@ class TqdServerCore {
   int32_t nextId_ = 1;  // sessions, databases and cursors
   uint32_t lastPurge_ = 0;
   uint32_t lastDeadlineCheck_ = 0;
+  std::map<std::string, uint32_t> packGenerations_;  // PackKey -> packs ended
   TqdStopSignal stop_;  // before the stores of the tasks and the workers
   TqdTaskManager tasks_;
   TqdRequestPool pool_;

@@ -165,6 +165,13 @@ std::string TqdTableStore::KeyTableName(int64_t tableId, int32_t number, bool un
   return name;
 }
 
+std::optional<std::string> TqdTableStore::ExistingKeyTable(int64_t tableId, int32_t number) {
+  auto find = db_.Prepare("SELECT key_id FROM qd_indexes WHERE table_id = ? AND number = ?");
+  find.Bind(1, tableId).Bind(2, number);
+  if (!find.Step()) return std::nullopt;
+  return Numbered("k", find.Int(0));
+}
+
 int64_t TqdTableStore::CreateTable(const std::string& name, TqdDataDictionary& dict, bool overwrite) {
   std::vector<uint8_t> bytes = StreamFormOf(dict);
   TqdTransaction txn(db_);

@@ -75,6 +75,8 @@ class TqdTableStore {
   // with `recreate` it is emptied. A new one has the shape `unique` asks for.
   std::string KeyTableName(int64_t tableId, int32_t number, bool unique, bool recreate = false);
   static std::string RecordTableName(int64_t tableId);
+  // The key table of index `number` when it has one; nothing is created.
+  std::optional<std::string> ExistingKeyTable(int64_t tableId, int32_t number);
 
   // Appends a record without touching the key tables: a rebuild follows.
   int64_t AppendRecord(int64_t tableId, const std::vector<uint8_t>& record, bool deleted);

@@ -245,27 +245,44 @@ TEST_P(ServerIntegration, MalformedRequestsAfterLoginAreAnsweredWithCodes) {
   const TqdMsgID blockReplies[] = {msgCloseDatabase, msgAddAlias,    msgOpenDatabase, msgOpenSession,
                                    msgCloseSession,  msgReindexTable, msgPackTable,   msgGetTaskStatus,
                                    msgRestructureTable, msgDeleteTable, msgRenameTable, msgEmptyTable,
-                                   msgAddIndex,      msgDeleteIndex, msgCloseCursor,  msgGetRecord, 4321};
+                                   msgAddIndex,      msgDeleteIndex, msgCloseCursor,  4321};
   const TqdMsgID streamReplies[] = {msgGetAliasList, msgGetTableList, msgOpenTable, msgGetDictionary};
-  const size_t lengths[] = {0, 1, 3, 4, 5, 35, 36, 37, 40, 72, 74, 219, 222, 252, 300};
+  // These begin with a cursor id: half of their records name an open cursor.
+  const TqdMsgID cursorReplies[] = {msgSetToBegin,  msgSetToEnd,       msgResetRange,      msgGetRecord,
+                                    msgGetNextRecord, msgGetPriorRecord, msgGetRecordCount, msgSetToKey,
+                                    msgGetRecordForKey, msgSetRange,   msgGetBookmark,     msgSetToBookmark,
+                                    msgCompareBookmarks, msgExtractKey, msgSwitchToIndex};
+  Bytes open(74, 0);
+  PutInt32LE(open.data(), db);
+  PutShortString(open.data() + 4, "Customers", 31);
+  PutInt32LE(open.data() + 68, 2);
+  TqdMemoryStream opened;
+  ASSERT_EQ(Stream(*fuzzer, msgOpenTable, open, opened), 0);
+  const int32_t cursor = GetInt32LE(opened.Data());
+  const size_t lengths[] = {0, 1, 3, 4, 5, 8, 9, 13, 18, 25, 31, 35, 36, 37, 40, 72, 74, 219, 222, 252, 300};
   std::mt19937 random(11);
-  auto payload = [&](size_t length) {
+  auto payload = [&](size_t length, int32_t id) {
     Bytes bytes(length);
     for (auto& b : bytes) b = static_cast<uint8_t>(random());
-    // Half of the records name the open database, so their other fields are read too.
-    if (length >= 4 && random() % 2 == 0) PutInt32LE(bytes.data(), db);
+    // Half of the records name the open database or cursor, so their other fields are read too.
+    if (length >= 4 && random() % 2 == 0) PutInt32LE(bytes.data(), id);
     return bytes;
   };
   for (size_t length : lengths) {
+    for (TqdMsgID msg : cursorReplies) {
+      Bytes reply(64 * 1024);
+      EXPECT_NE(Block(*fuzzer, msg, payload(length, cursor), reply), qdErrNetTimeout) << msg << "/" << length;
+      ASSERT_TRUE(fuzzer->IsConnected()) << msg << "/" << length;
+    }
     for (TqdMsgID msg : blockReplies) {
       Bytes reply(64);
-      TqdResult r = Block(*fuzzer, msg, payload(length), reply);
+      TqdResult r = Block(*fuzzer, msg, payload(length, db), reply);
       EXPECT_NE(r, qdErrNetTimeout) << msg << "/" << length;
       ASSERT_TRUE(fuzzer->IsConnected()) << msg << "/" << length;
     }
     for (TqdMsgID msg : streamReplies) {
       TqdMemoryStream reply;
-      EXPECT_NE(Stream(*fuzzer, msg, payload(length), reply), qdErrNetTimeout) << msg << "/" << length;
+      EXPECT_NE(Stream(*fuzzer, msg, payload(length, db), reply), qdErrNetTimeout) << msg << "/" << length;
       ASSERT_TRUE(fuzzer->IsConnected()) << msg << "/" << length;
     }
   }

@@ -1,0 +1,106 @@
+#include "server/cursor_records.h"
+
+namespace qd {
+namespace {
+
+// A length from the record: negative lengths are unreadable.
+std::optional<size_t> Length(int32_t value) {
+  if (value < 0) return std::nullopt;
+  return static_cast<size_t>(value);
+}
+
+}  // namespace
+
+std::optional<TqdReadRecordRequest> ReadReadRecordRequest(TqdBytes data) {
+  FieldReader r(data, kReadRecordRequestSize);
+  TqdReadRecordRequest request;
+  request.CursorId = r.Int32();
+  request.RecordLength = r.Int32();
+  request.BookmarkSize = r.Int32();
+  request.Lock = r.Byte();
+  if (request.RecordLength < 0) return std::nullopt;
+  return IfOk(r, request);
+}
+
+namespace {
+
+std::optional<TqdBookmarkRequest> ReadBookmarks(TqdBytes data, int count) {
+  FieldReader r(data, kBookmarkRequestSize);
+  TqdBookmarkRequest request{};
+  request.CursorId = r.Int32();
+  request.BookmarkSize = r.Int32();
+  auto size = Length(request.BookmarkSize);
+  if (!size) return std::nullopt;
+  if (count > 0) request.First = r.Bytes(*size);
+  if (count > 1) request.Second = r.Bytes(*size);
+  return IfOk(r, request);
+}
+
+}  // namespace
+
+std::optional<TqdBookmarkRequest> ReadGetBookmarkRequest(TqdBytes data) { return ReadBookmarks(data, 0); }
+std::optional<TqdBookmarkRequest> ReadSetToBookmarkRequest(TqdBytes data) { return ReadBookmarks(data, 1); }
+std::optional<TqdBookmarkRequest> ReadCompareBookmarksRequest(TqdBytes data) { return ReadBookmarks(data, 2); }
+
+std::optional<TqdKeyRequest> ReadSetToKeyRequest(TqdBytes data) {
+  FieldReader r(data, kSetToKeyRequestSize);
+  TqdKeyRequest request{};
+  request.CursorId = r.Int32();
+  request.Condition = r.Byte();
+  request.KeyItself = r.Byte() != 0;
+  request.FieldCount = r.Int32();
+  request.PartialLength = r.Int32();
+  auto keyLength = Length(r.Int32());
+  if (!keyLength) return std::nullopt;
+  request.Key = r.Bytes(*keyLength);
+  return IfOk(r, request);
+}
+
+std::optional<TqdKeyRequest> ReadRecordForKeyRequest(TqdBytes data) {
+  FieldReader r(data, kRecordForKeyRequestSize);
+  TqdKeyRequest request{};
+  request.CursorId = r.Int32();
+  request.KeyItself = r.Byte() != 0;
+  request.FieldCount = r.Int32();
+  request.PartialLength = r.Int32();
+  request.RecordLength = r.Int32();
+  auto keyLength = Length(r.Int32());
+  request.BookmarkSize = r.Int32();
+  if (!keyLength || request.RecordLength < 0) return std::nullopt;
+  request.Key = r.Bytes(*keyLength);
+  return IfOk(r, request);
+}
+
+std::optional<TqdSetRangeRequest> ReadSetRangeRequest(TqdBytes data) {
+  FieldReader r(data, kSetRangeRequestSize);
+  TqdSetRangeRequest request{};
+  request.CursorId = r.Int32();
+  request.KeyItself = r.Byte() != 0;
+  size_t lengths[2];
+  TqdRangeEnd* ends[2] = {&request.Low, &request.High};
+  for (int i = 0; i < 2; ++i) {
+    ends[i]->FieldCount = r.Int32();
+    ends[i]->PartialLength = r.Int32();
+    auto length = Length(r.Int32());
+    if (!length) return std::nullopt;
+    lengths[i] = *length;
+    ends[i]->Inclusive = r.Byte() != 0;
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (lengths[i] > 0) ends[i]->Key = r.Bytes(lengths[i]);
+  }
+  return IfOk(r, request);
+}
+
+std::optional<TqdExtractKeyRequest> ReadExtractKeyRequest(TqdBytes data) {
+  FieldReader r(data, kExtractKeyRequestSize);
+  TqdExtractKeyRequest request{};
+  request.CursorId = r.Int32();
+  request.KeyLength = r.Int32();
+  const bool noRecord = r.Byte() != 0;
+  if (request.KeyLength < 0) return std::nullopt;
+  if (!noRecord) request.Record = data.subspan(std::min(data.size(), kExtractKeyRequestSize));
+  return IfOk(r, request);
+}
+
+}  // namespace qd

@@ -1,0 +1,88 @@
+// The records of the cursor requests the server reads: reads (2048-2050),
+// bookmarks (1795, 1796, 1801), searches (1797, 2056), ranges (1799) and
+// key extraction (2055). Each decoder checks the fixed part's size, then
+// that the variable parts (keys, bookmarks, records) are all there; a
+// length the record gives is never trusted beyond the bytes received.
+// Thread rules: pure functions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "server/field_reader.h"
+
+namespace qd {
+
+// Record reads (2048, 2049, 2050): cursor id 4, record length 4, bookmark
+// size 4, lock type 1.
+inline constexpr size_t kReadRecordRequestSize = 13;
+struct TqdReadRecordRequest {
+  int32_t CursorId;
+  int32_t RecordLength;  // 0: the client gave no buffer
+  int32_t BookmarkSize;
+  uint8_t Lock;
+};
+std::optional<TqdReadRecordRequest> ReadReadRecordRequest(TqdBytes data);
+
+// Get bookmark (1795): cursor id 4, bookmark size 4.
+inline constexpr size_t kBookmarkRequestSize = 8;
+struct TqdBookmarkRequest {
+  int32_t CursorId;
+  int32_t BookmarkSize;
+  TqdBytes First;   // set to bookmark (1796) and compare (1801)
+  TqdBytes Second;  // compare (1801)
+};
+std::optional<TqdBookmarkRequest> ReadGetBookmarkRequest(TqdBytes data);
+// Set to bookmark (1796): the same and the bookmark.
+std::optional<TqdBookmarkRequest> ReadSetToBookmarkRequest(TqdBytes data);
+// Compare bookmarks (1801): the same and two bookmarks.
+std::optional<TqdBookmarkRequest> ReadCompareBookmarksRequest(TqdBytes data);
+
+// Set to key (1797): cursor id 4, search condition 1, key itself 1, field
+// count 4, partial length 4, key length 4, the key.
+inline constexpr size_t kSetToKeyRequestSize = 18;
+struct TqdKeyRequest {
+  int32_t CursorId;
+  uint8_t Condition;  // 0 equal, 1 greater, 2 greater or equal
+  bool KeyItself;
+  int32_t FieldCount;
+  int32_t PartialLength;
+  int32_t RecordLength;  // get record for key (2056)
+  int32_t BookmarkSize;  // get record for key (2056)
+  TqdBytes Key;
+};
+std::optional<TqdKeyRequest> ReadSetToKeyRequest(TqdBytes data);
+// Get record for key (2056): cursor id 4, key itself 1, field count 4,
+// partial length 4, record length 4, key length 4, bookmark size 4, the key.
+inline constexpr size_t kRecordForKeyRequestSize = 25;
+std::optional<TqdKeyRequest> ReadRecordForKeyRequest(TqdBytes data);
+
+// Set range (1799): cursor id 4, key itself 1, then for the low and the
+// high end: field count 4, partial length 4, key length 4 (0: open end),
+// inclusive 1; then the low key and the high key.
+inline constexpr size_t kSetRangeRequestSize = 31;
+struct TqdRangeEnd {
+  int32_t FieldCount;
+  int32_t PartialLength;
+  bool Inclusive;
+  std::optional<TqdBytes> Key;  // none: the range is open at this end
+};
+struct TqdSetRangeRequest {
+  int32_t CursorId;
+  bool KeyItself;
+  TqdRangeEnd Low, High;
+};
+std::optional<TqdSetRangeRequest> ReadSetRangeRequest(TqdBytes data);
+
+// Extract key (2055): cursor id 4, key length 4, no record 1 (1: the
+// current record's key), the record.
+inline constexpr size_t kExtractKeyRequestSize = 9;
+struct TqdExtractKeyRequest {
+  int32_t CursorId;
+  int32_t KeyLength;
+  std::optional<TqdBytes> Record;
+};
+std::optional<TqdExtractKeyRequest> ReadExtractKeyRequest(TqdBytes data);
+
+}  // namespace qd
