@@ -34,7 +34,14 @@ TqdResult TQDClientTable::Request(TqdMsgID msgId, const TqdRequestData& request,
 int32_t TQDClientTable::KeyLength() const {
   return indexId_ >= 0 && indexId_ < dictionary_.IndexCount() ? dictionary_.IndexKeyLength(indexId_) : 0;
 }
-int32_t TQDClientTable::BookmarkSize() { return KeyLength() + 20; }
+// The longest key of the table's indexes and 20, the same whichever index
+// is current: a bookmark taken on one index is handed back after a switch
+// to another, and must then be as long as the size read from it.
+int32_t TQDClientTable::BookmarkSize() {
+  int32_t longest = 0;
+  for (int32_t i = 0; i < dictionary_.IndexCount(); ++i) longest = std::max(longest, dictionary_.IndexKeyLength(i));
+  return longest + 20;
+}
 int32_t TQDClientTable::RecordLength() { return dictionary_.RecordSize(); }
 
 TqdResult TQDClientTable::Open() {

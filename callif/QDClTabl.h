@@ -39,6 +39,26 @@ class TQDClientTable : public TttBaseTable {
   TqdResult GetVchkDesc(int32_t number, uint8_t* record) override;
   TqdResult InitRecord(uint8_t* record) override;
   TqdResult Open() override;
+  // Reading and positioning on the server (cursor_navigation.cpp).
+  TqdResult ReadNext(int32_t lock, uint8_t* record, uint8_t* properties) override;
+  TqdResult ReadPrior(int32_t lock, uint8_t* record, uint8_t* properties) override;
+  TqdResult ReadCurrent(int32_t lock, uint8_t* record, uint8_t* properties) override;
+  TqdResult SetToBegin() override;
+  TqdResult SetToEnd() override;
+  TqdResult GetRecordCount(uint32_t& count) override;
+  TqdResult GetExactRecordCount(uint32_t& count) override;
+  TqdResult GetBookMark(uint8_t* bookmark) override;
+  TqdResult SetToBookmark(const uint8_t* bookmark) override;
+  TqdResult CompareBookMarks(const uint8_t* bookmark1, const uint8_t* bookmark2, int32_t& comparison) override;
+  TqdResult SetToKey(int32_t searchCondition, bool keyItself, int32_t fieldCount, int32_t partialLength,
+                     const uint8_t* key) override;
+  TqdResult GetRecordForKey(bool keyItself, int32_t fieldCount, int32_t partialLength, const uint8_t* key,
+                            int32_t lock, uint8_t* record) override;
+  TqdResult SetRange(bool keyItself, int32_t lowFieldCount, int32_t lowPartialLength, const uint8_t* lowKey,
+                     bool lowInclusive, int32_t highFieldCount, int32_t highPartialLength, const uint8_t* highKey,
+                     bool highInclusive) override;
+  TqdResult ResetRange() override;
+  TqdResult ExtractKey(const uint8_t* record, uint8_t* key) override;
   TqdResult SwitchToIndex(const char* indexName, const char* tagName, int16_t indexId, bool keepCurrent) override;
 
   TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
@@ -52,6 +72,8 @@ class TQDClientTable : public TttBaseTable {
 
  private:
   bool HasField(int32_t field) const;
+  TqdResult ReadRecord(TqdMsgID msg, int32_t lock, uint8_t* record, uint8_t* properties);
+  int32_t SearchKeyLength(bool keyItself);
 
   TqdClientCommsEngine* commsEngine_;
   int32_t cursorId_ = -1;

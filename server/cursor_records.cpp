@@ -3,6 +3,8 @@
 namespace qd {
 namespace {
 
+std::vector<uint8_t> Copy(TqdBytes bytes) { return {bytes.begin(), bytes.end()}; }
+
 // A length from the record: negative lengths are unreadable.
 std::optional<size_t> Length(int32_t value) {
   if (value < 0) return std::nullopt;
@@ -31,8 +33,8 @@ std::optional<TqdBookmarkRequest> ReadBookmarks(TqdBytes data, int count) {
   request.BookmarkSize = r.Int32();
   auto size = Length(request.BookmarkSize);
   if (!size) return std::nullopt;
-  if (count > 0) request.First = r.Bytes(*size);
-  if (count > 1) request.Second = r.Bytes(*size);
+  if (count > 0) request.First = Copy(r.Bytes(*size));
+  if (count > 1) request.Second = Copy(r.Bytes(*size));
   return IfOk(r, request);
 }
 
@@ -52,7 +54,7 @@ std::optional<TqdKeyRequest> ReadSetToKeyRequest(TqdBytes data) {
   request.PartialLength = r.Int32();
   auto keyLength = Length(r.Int32());
   if (!keyLength) return std::nullopt;
-  request.Key = r.Bytes(*keyLength);
+  request.Key = Copy(r.Bytes(*keyLength));
   return IfOk(r, request);
 }
 
@@ -67,7 +69,7 @@ std::optional<TqdKeyRequest> ReadRecordForKeyRequest(TqdBytes data) {
   auto keyLength = Length(r.Int32());
   request.BookmarkSize = r.Int32();
   if (!keyLength || request.RecordLength < 0) return std::nullopt;
-  request.Key = r.Bytes(*keyLength);
+  request.Key = Copy(r.Bytes(*keyLength));
   return IfOk(r, request);
 }
 
@@ -87,7 +89,7 @@ std::optional<TqdSetRangeRequest> ReadSetRangeRequest(TqdBytes data) {
     ends[i]->Inclusive = r.Byte() != 0;
   }
   for (int i = 0; i < 2; ++i) {
-    if (lengths[i] > 0) ends[i]->Key = r.Bytes(lengths[i]);
+    if (lengths[i] > 0) ends[i]->Key = Copy(r.Bytes(lengths[i]));
   }
   return IfOk(r, request);
 }
@@ -99,7 +101,7 @@ std::optional<TqdExtractKeyRequest> ReadExtractKeyRequest(TqdBytes data) {
   request.KeyLength = r.Int32();
   const bool noRecord = r.Byte() != 0;
   if (request.KeyLength < 0) return std::nullopt;
-  if (!noRecord) request.Record = data.subspan(std::min(data.size(), kExtractKeyRequestSize));
+  if (!noRecord) request.Record = Copy(data.subspan(std::min(data.size(), kExtractKeyRequestSize)));
   return IfOk(r, request);
 }
 

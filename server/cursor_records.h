@@ -3,12 +3,15 @@
 // key extraction (2055). Each decoder checks the fixed part's size, then
 // that the variable parts (keys, bookmarks, records) are all there; a
 // length the record gives is never trusted beyond the bytes received.
+// The variable parts are copied out of the request: the work on them is
+// done on a worker after the request's bytes are gone.
 // Thread rules: pure functions.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "server/field_reader.h"
 
@@ -30,8 +33,8 @@ inline constexpr size_t kBookmarkRequestSize = 8;
 struct TqdBookmarkRequest {
   int32_t CursorId;
   int32_t BookmarkSize;
-  TqdBytes First;   // set to bookmark (1796) and compare (1801)
-  TqdBytes Second;  // compare (1801)
+  std::vector<uint8_t> First;   // set to bookmark (1796) and compare (1801)
+  std::vector<uint8_t> Second;  // compare (1801)
 };
 std::optional<TqdBookmarkRequest> ReadGetBookmarkRequest(TqdBytes data);
 // Set to bookmark (1796): the same and the bookmark.
@@ -50,7 +53,7 @@ struct TqdKeyRequest {
   int32_t PartialLength;
   int32_t RecordLength;  // get record for key (2056)
   int32_t BookmarkSize;  // get record for key (2056)
-  TqdBytes Key;
+  std::vector<uint8_t> Key;
 };
 std::optional<TqdKeyRequest> ReadSetToKeyRequest(TqdBytes data);
 // Get record for key (2056): cursor id 4, key itself 1, field count 4,
@@ -66,7 +69,7 @@ struct TqdRangeEnd {
   int32_t FieldCount;
   int32_t PartialLength;
   bool Inclusive;
-  std::optional<TqdBytes> Key;  // none: the range is open at this end
+  std::optional<std::vector<uint8_t>> Key;  // none: the range is open at this end
 };
 struct TqdSetRangeRequest {
   int32_t CursorId;
@@ -81,7 +84,7 @@ inline constexpr size_t kExtractKeyRequestSize = 9;
 struct TqdExtractKeyRequest {
   int32_t CursorId;
   int32_t KeyLength;
-  std::optional<TqdBytes> Record;
+  std::optional<std::vector<uint8_t>> Record;
 };
 std::optional<TqdExtractKeyRequest> ReadExtractKeyRequest(TqdBytes data);
 

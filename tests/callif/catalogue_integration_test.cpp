@@ -20,6 +20,7 @@ namespace qd {
 namespace {
 
 using test::CallifServerTest;
+using test::PollToFinished;
 
 std::string Text(const uint8_t* p) { return reinterpret_cast<const char*>(p); }
 
@@ -140,18 +141,6 @@ TEST_P(CallifServerTest, OpeningAnUnknownTableHandsOutNothing) {
   EXPECT_NE(Engine().OpenTable(db, "NoSuchTable", nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, cursor), qdOK);
   EXPECT_EQ(cursor, nullptr);
   EXPECT_EQ(database->Cursors().Count(), 0);
-}
-
-// Polls a task back to back until it finishes; the last percentage.
-int32_t PollToFinished(hDBISes session, int32_t task) {
-  bool finished = false;
-  TaskStatus status;
-  for (int i = 0; i < 10000000 && !finished; ++i) {
-    TqdResult result = GetTaskStatus(session, task, finished, status);
-    EXPECT_EQ(result, qdOK);
-    if (result != qdOK) break;
-  }
-  return status.PercentDone();
 }
 
 TEST_P(CallifServerTest, RebuildPackAndAddIndexRunToTheirEnd) {
