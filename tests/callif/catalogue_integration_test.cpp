@@ -14,6 +14,7 @@
 #include "callif/maintenance.h"
 #include "dict/bde_desc.h"
 #include "platform/hooks.h"
+#include "poll_task.h"
 #include "server_fixture.h"
 
 namespace qd {

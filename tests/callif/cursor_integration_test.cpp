@@ -17,6 +17,7 @@
 #include "callif/QDTTFilt.h"
 #include "dict/QDCLConv.h"
 #include "tests/callif/filter_builder.h"
+#include "tests/callif/poll_task.h"
 #include "tests/callif/server_fixture.h"
 
 namespace qd {

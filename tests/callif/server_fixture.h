@@ -15,7 +15,6 @@
 #include "callif/QDCLSess.h"
 #include "callif/QDClEng.h"
 #include "callif/dialog_hooks.h"
-#include "callif/maintenance.h"
 #include "server/demo_data.h"
 #include "tests/server/server_process.h"
 #include "tests/server/temp_dir.h"
@@ -98,18 +97,6 @@ class CallifServerTest : public testing::TestWithParam<bool> {  // true: TCP/IP
   std::unique_ptr<ServerProcess> server_;
   int prompts_ = 0;
 };
-
-// Polls a task back to back until it finishes; the last percentage.
-inline int32_t PollToFinished(hDBISes session, int32_t task) {
-  bool finished = false;
-  TaskStatus status;
-  for (int i = 0; i < 10000000 && !finished; ++i) {
-    TqdResult result = GetTaskStatus(session, task, finished, status);
-    EXPECT_EQ(result, qdOK);
-    if (result != qdOK) break;
-  }
-  return status.PercentDone();
-}
 
 inline std::string ParamName(const testing::TestParamInfo<bool>& info) { return info.param ? "TCP" : "SingleUser"; }
 
