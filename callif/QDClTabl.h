@@ -59,6 +59,10 @@ class TQDClientTable : public TttBaseTable {
                      bool highInclusive) override;
   TqdResult ResetRange() override;
   TqdResult ExtractKey(const uint8_t* record, uint8_t* key) override;
+  // Changing records on the server (cursor_records.cpp).
+  TqdResult InsertRecord(int32_t lock, uint8_t* record) override;
+  TqdResult ModifyRecord(uint8_t* record, bool releaseLock) override;
+  TqdResult DeleteRecord(uint8_t* record) override;
   TqdResult SwitchToIndex(const char* indexName, const char* tagName, int16_t indexId, bool keepCurrent) override;
 
   TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
@@ -74,6 +78,7 @@ class TQDClientTable : public TttBaseTable {
   bool HasField(int32_t field) const;
   TqdResult ReadRecord(TqdMsgID msg, int32_t lock, uint8_t* record, uint8_t* properties);
   int32_t SearchKeyLength(bool keyItself);
+  TqdResult WriteRecord(TqdMsgID msg, uint8_t flag, const uint8_t* record);
 
   TqdClientCommsEngine* commsEngine_;
   int32_t cursorId_ = -1;

@@ -99,4 +99,21 @@ std::vector<uint8_t> EncodeExtractKey(int32_t cursorId, int32_t keyLength, TqdBy
       .Take();
 }
 
+std::vector<uint8_t> EncodeWriteRecord(int32_t cursorId, int32_t bookmarkSize, uint8_t flag, TqdBytesIn record) {
+  return RecordWriter(kWriteRecordHeadSize + record.size())
+      .Int32(cursorId)
+      .Int32(static_cast<int32_t>(record.size()))
+      .Int32(bookmarkSize)
+      .Byte(flag)
+      .Bytes(record)
+      .Take();
+}
+
+TqdRecord<kDeleteRecordSize> EncodeDeleteRecord(int32_t cursorId, int32_t recordLength) {
+  TqdRecord<kDeleteRecordSize> r{};
+  PutInt32LE(r.data(), cursorId);
+  PutInt32LE(r.data() + 4, recordLength);
+  return r;
+}
+
 }  // namespace qd

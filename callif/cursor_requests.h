@@ -56,4 +56,13 @@ std::vector<uint8_t> EncodeSetRange(int32_t cursorId, bool keyItself, const TqdR
 inline constexpr size_t kExtractKeyHeadSize = 9;
 std::vector<uint8_t> EncodeExtractKey(int32_t cursorId, int32_t keyLength, TqdBytesIn record);
 
+// Insert (2053) and modify (2054): id 4, record length 4, bookmark size 4,
+// a flag 1 (insert: the lock type; modify: release the lock), the record.
+inline constexpr size_t kWriteRecordHeadSize = 13;
+std::vector<uint8_t> EncodeWriteRecord(int32_t cursorId, int32_t bookmarkSize, uint8_t flag, TqdBytesIn record);
+
+// Delete (2052): id 4, record length 4 (0 without a record buffer).
+inline constexpr size_t kDeleteRecordSize = 8;
+TqdRecord<kDeleteRecordSize> EncodeDeleteRecord(int32_t cursorId, int32_t recordLength);
+
 }  // namespace qd

@@ -18,6 +18,7 @@
 #include "base/endian.h"
 #include "server/bookmark.h"
 #include "server/cursor_records.h"
+#include "server/cursor_replies.h"
 #include "server/record_navigation.h"
 #include "server/server_core.h"
 #include "server/server_results.h"
@@ -25,11 +26,6 @@
 
 namespace qd {
 namespace {
-
-std::vector<uint8_t> RecordReply(const TqdFoundRecord& found, int32_t recordLength) {
-  const size_t size = std::min(found.Record.size(), static_cast<size_t>(recordLength));
-  return {found.Record.begin(), found.Record.begin() + static_cast<std::ptrdiff_t>(size)};
-}
 
 bool StartsWith(const std::vector<uint8_t>& key, const std::vector<uint8_t>& prefix) {
   return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());

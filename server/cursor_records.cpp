@@ -105,4 +105,25 @@ std::optional<TqdExtractKeyRequest> ReadExtractKeyRequest(TqdBytes data) {
   return IfOk(r, request);
 }
 
+std::optional<TqdWriteRecordRequest> ReadWriteRecordRequest(TqdBytes data) {
+  FieldReader r(data, kWriteRecordHeadSize);
+  TqdWriteRecordRequest request{};
+  request.CursorId = r.Int32();
+  auto length = Length(r.Int32());
+  request.BookmarkSize = r.Int32();
+  request.Flag = r.Byte();
+  if (!length) return std::nullopt;
+  request.Record = Copy(r.Bytes(*length));
+  return IfOk(r, std::move(request));
+}
+
+std::optional<TqdDeleteRecordRequest> ReadDeleteRecordRequest(TqdBytes data) {
+  FieldReader r(data, kDeleteRecordRequestSize);
+  TqdDeleteRecordRequest request{};
+  request.CursorId = r.Int32();
+  request.RecordLength = r.Int32();
+  if (request.RecordLength < 0) return std::nullopt;
+  return IfOk(r, request);
+}
+
 }  // namespace qd

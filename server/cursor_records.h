@@ -88,4 +88,25 @@ struct TqdExtractKeyRequest {
 };
 std::optional<TqdExtractKeyRequest> ReadExtractKeyRequest(TqdBytes data);
 
+// Insert (2053) and modify (2054): cursor id 4, record length 4, bookmark
+// size 4, a flag 1 (insert: the lock type; modify: release the lock), the
+// record.
+inline constexpr size_t kWriteRecordHeadSize = 13;
+struct TqdWriteRecordRequest {
+  int32_t CursorId;
+  int32_t BookmarkSize;
+  uint8_t Flag;
+  std::vector<uint8_t> Record;
+};
+std::optional<TqdWriteRecordRequest> ReadWriteRecordRequest(TqdBytes data);
+
+// Delete (2052): cursor id 4, record length 4 (0: no buffer for the record
+// deleted).
+inline constexpr size_t kDeleteRecordRequestSize = 8;
+struct TqdDeleteRecordRequest {
+  int32_t CursorId;
+  int32_t RecordLength;
+};
+std::optional<TqdDeleteRecordRequest> ReadDeleteRecordRequest(TqdBytes data);
+
 }  // namespace qd

@@ -61,6 +61,7 @@ class TqdRecordNavigator {
   const TqdDataDictionary& Dictionary() const { return *dict_; }
   TqdTableStore& Store() const { return store_; }
   const std::string& Table() const { return table_; }
+  int64_t TableId() const { return tableId_; }
   int32_t IndexNo() const { return indexNo_; }
 
  private:

@@ -58,6 +58,9 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
       {msgSetToBookmark, &TqdServerCore::OnSetToBookmark},
       {msgCompareBookmarks, &TqdServerCore::OnCompareBookmarks},
       {msgExtractKey, &TqdServerCore::OnExtractKey},
+      {msgInsertRecord, &TqdServerCore::OnInsertRecord},
+      {msgModifyRecord, &TqdServerCore::OnModifyRecord},
+      {msgDeleteRecord, &TqdServerCore::OnDeleteRecord},
   };
 }
 

@@ -281,6 +281,14 @@ class TqdServerCore {
   void OnSetToBookmark(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnCompareBookmarks(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnExtractKey(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // core_records.cpp
+  // WorkOnCursor for a change of the table: refused (10243) while a task
+  // works on it.
+  void ChangeThroughCursor(TqdCoreConnection c, Client& client, TqdMsgID msg, std::optional<int32_t> cursorId,
+                           CursorWork work);
+  void OnInsertRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnModifyRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnDeleteRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
   // core_tasks.cpp
   void OnReindex(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnPack(TqdCoreConnection, Client&, const TqdServerRequest&);

@@ -44,8 +44,12 @@ TEST(CursorRequestsTest, ExactBytes) {
            0xA1, 0xA2, 0xA3})},
       {"extract key of a record", EncodeExtractKey(7, 9, key), Of({7, 0, 0, 0, 9, 0, 0, 0, 0, 0xA1, 0xA2, 0xA3})},
       {"extract key of the current record", EncodeExtractKey(7, 9, {}), Of({7, 0, 0, 0, 9, 0, 0, 0, 1})},
+      {"insert or modify", EncodeWriteRecord(7, 27, 1, key),
+       Of({7, 0, 0, 0, 3, 0, 0, 0, 27, 0, 0, 0, 1, 0xA1, 0xA2, 0xA3})},
   };
   for (const Case& c : cases) EXPECT_EQ(c.Got, c.Expected) << c.Name;
+  auto del = EncodeDeleteRecord(7, 40);
+  EXPECT_EQ(Bytes(del.begin(), del.end()), Of({7, 0, 0, 0, 40, 0, 0, 0}));
   EXPECT_EQ(read.size(), kReadRecordSize);
   EXPECT_EQ(EncodeSetToKey(1, 0, true, 0, 0, {}).size(), kSetToKeyHeadSize);
   EXPECT_EQ(EncodeRecordForKey(1, true, 0, 0, 0, 0, {}).size(), kRecordForKeyHeadSize);
