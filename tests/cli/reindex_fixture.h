@@ -61,12 +61,12 @@ class ReindexServerTest : public ::testing::Test {
     return Draining([&] { return process.Wait(300); });
   }
   template <class Body>
-  auto Draining(Body body) {
+  ReindexResult Draining(Body body) {
     std::atomic<bool> done{false};
     std::thread drain([&] {
       while (!done) server_->ReadAvailable();
     });
-    auto result = body();
+    ReindexResult result = body();
     done = true;
     drain.join();
     return result;

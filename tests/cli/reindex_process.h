@@ -83,15 +83,22 @@ class ReindexProcess {
   // `seconds`; then the process is killed.
   ReindexResult Wait(int seconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline && ReadSome(100)) {
+    int status = -1;
+    while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
+      if (ReadSome(100)) continue;
+      // Both streams ended; the exit follows.
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      poll(nullptr, 0, 10);
     }
-    int status = 0;
-    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0) {
+    if (pid_ > 0) {
       kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
       status = -1;
     }
-    pid_ = -1;
     result_.ExitCode = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result_.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     return result_;

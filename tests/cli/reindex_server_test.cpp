@@ -37,14 +37,19 @@ TEST_F(ReindexServerTest, EachScopeWithAndWithoutPack) {
     EXPECT_EQ(Finished("pack") - packs, c.Packs);
     // One line per finished object, each rebuild a server task.
     EXPECT_EQ(Finished("rebuild") - rebuilds, lines - c.Packs) << r.Out;
-    if (c.Rebuilds >= 0) EXPECT_EQ(lines - c.Packs, c.Rebuilds) << r.Out;
-    EXPECT_GE(lines - c.Packs, 2 * (c.Packs > 0 ? c.Packs : 1)) << r.Out;
+    if (c.Rebuilds >= 0) {
+      EXPECT_EQ(lines - c.Packs, c.Rebuilds) << r.Out;
+    } else {
+      EXPECT_GE(lines - c.Packs, 2 * std::max(c.Packs, 1)) << r.Out;  // each table has several indexes
+    }
     EXPECT_NE(r.Out.find(": done "), std::string::npos) << r.Out;
     std::map<std::string, int64_t> after = Deleted(c.Arguments.back() == "Stock" ? "stock" : "sales");
     for (const auto& [table, deleted] : after) {
       bool packed = std::find(c.Packed.begin(), c.Packed.end(), table) != c.Packed.end();
       EXPECT_EQ(deleted, packed ? 0 : before[table]) << table;
-      if (packed) EXPECT_GT(before[table], 0) << table;
+      if (packed) {
+        EXPECT_GT(before[table], 0) << table;
+      }
     }
   }
 }
