@@ -161,6 +161,7 @@ TqdRunEnd TqdConnectedRun::RunJob() {
   view_.SetShape(Shape());
   view_.SetPack(options_.Pack);
   workflow_.SetObserver(&observer);
+  display_.StartClock();
   switch (Scope()) {
     case TqdRunScope::Index: workflow_.RebuildSelectedIndex(); break;
     case TqdRunScope::Table: workflow_.RebuildTable(); break;

@@ -7,7 +7,16 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+// A second Ctrl-C ends the program at once, as if no handler were there:
+// a run that waits on a connection does not look at the flag.
+extern "C" void OnInterrupt(int) {
+  if (interrupted != 0) {
+    signal(SIGINT, SIG_DFL);
+    raise(SIGINT);
+    return;
+  }
+  interrupted = 1;
+}
 
 }  // namespace
 

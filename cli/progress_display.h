@@ -36,6 +36,9 @@ class TqdProgressDisplay {
   // The last state drawn for good; the cursor ends below it.
   void Finish();
 
+  // The run's elapsed time counts from here (the job's start, after the
+  // login and the lists).
+  void StartClock() { start_ = clock_(); }
   double ElapsedSeconds() const;
 
  private:

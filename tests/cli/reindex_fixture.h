@@ -32,7 +32,7 @@ class ReindexServerTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(MakeDemoData(dir_.Path(), tables, records, error)) << error;
     std::ofstream(dir_.Path() + "/test.conf")
-        << "[Server]\nName = QDCLI\nTransports = TCP/IP\nPort = 0\nSecure = 1\nDataDir = .\n"
+        << "[Server]\nName = QDCLI\nTransports = TCP/IP\nPort = 0\nBindAddress = 127.0.0.1\nSecure = 1\nDataDir = .\n"
         << "[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
     server_ = std::make_unique<ServerProcess>(QD_SERVER_PATH, dir_.Path() + "/test.conf",
                                                     dir_.Path() + "/single-user");

@@ -81,6 +81,19 @@ TEST_F(ReindexServerTest, ListAndPlanStartNothing) {
   EXPECT_EQ(Started(), 0);
 }
 
+// --server names the server instead of the settings, which name an address
+// the server does not listen on.
+TEST_F(ReindexServerTest, ServerOptionOverridesTheSettings) {
+  std::ofstream(xdg_ + "/Brackwater/Quilldrive.conf")
+      << "[Client Configuration]\nProtocol = TCP/IP\nServerName = ELSEWHERE@127.0.0.3\nServerPort = "
+      << server_->TcpPort() << "\n";
+  ReindexResult other = Run(WithUser({"--list"}), Environment());
+  EXPECT_EQ(other.ExitCode, 4) << other.Err;
+  ReindexResult chosen = Run(WithUser({"--server", "QDCLI@127.0.0.1", "--list"}), Environment());
+  EXPECT_EQ(chosen.ExitCode, 0) << chosen.Err;
+  EXPECT_EQ(chosen.Out, "Sales\nStock\n");
+}
+
 // Unknown names end the run before any task, with the system's message.
 TEST_F(ReindexServerTest, UnknownNamesStartNothing) {
   struct Case {
