@@ -1,7 +1,7 @@
 // The report of the run in progress: entries added as objects end, the
 // file (when --report names one) rewritten after each, and the outcome
 // written at the end whatever it is. A report that cannot be written is
-// said once on standard error; the run goes on.
+// said once on standard error; a run already going goes on.
 // Thread rules: the run's thread only.
 #pragma once
 
@@ -21,6 +21,8 @@ class TqdRunRecord {
   void SetServer(const std::string& server) { report_.Server = server; }
   void Finish(const std::string& outcome, int exitCode, const std::string& message);
   const TqdRunReport& Report() const { return report_; }
+  // A write of the report failed (said on standard error already).
+  bool WriteFailed() const { return failedBefore_; }
 
  private:
   void Write();

@@ -77,6 +77,8 @@ int RunReindex(const std::vector<std::string>& arguments, const TqdReindexIo& io
     initial.Entries = std::get<std::vector<TqdReportEntry>>(earlier);
   }
   TqdRunRecord record(std::move(initial), options.ReportPath, io.Err);
+  // A night's run whose report cannot be written does not start.
+  if (record.WriteFailed()) return kExitUsage;
   TqdRunEnd end = Connected(options, io, record);
   record.Finish(end.Outcome, end.ExitCode, end.Message);
   if (!end.Message.empty()) io.Err << end.Message << '\n';

@@ -94,6 +94,15 @@ TEST_F(ReindexServerTest, ServerOptionOverridesTheSettings) {
   EXPECT_EQ(chosen.Out, "Sales\nStock\n");
 }
 
+// A report that cannot be written is a usage error before anything starts.
+TEST_F(ReindexServerTest, UnwritableReportStartsNothing) {
+  ReindexResult r = Run(WithUser({"--report", Path("missing/report.json"), "Sales"}), Environment());
+  EXPECT_EQ(r.ExitCode, 2);
+  EXPECT_NE(r.Err.find("missing/report.json"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(Started(), 0);
+}
+
 // Unknown names end the run before any task, with the system's message.
 TEST_F(ReindexServerTest, UnknownNamesStartNothing) {
   struct Case {
