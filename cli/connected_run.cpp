@@ -101,14 +101,15 @@ std::optional<TqdRunEnd> TqdConnectedRun::PickTable() {
 // The index list holds names only; the numbers come with the table's
 // index entries, listed again here.
 std::optional<TqdRunEnd> TqdConnectedRun::PickIndex() {
-  const std::string& table = view_.Items(L::ComboBoxTable)[static_cast<size_t>(view_.ItemIndex(L::ComboBoxTable))];
   std::optional<size_t> index;
   try {
-    index = FindIndex(backend_.SelectTable(table), options_.Index);
+    index = FindIndex(backend_.SelectTable(ChosenTable()), options_.Index);
   } catch (const std::exception& e) {
     return Failure(e.what());
   }
-  if (!index) return NotFound(EqdDatabaseError::CreateWithMessage(DatasetText(dsIndexNameMissing, {options_.Index})).Message());
+  if (!index) {
+    return NotFound(EqdDatabaseError::CreateWithMessage(DatasetText(dsIndexNameMissing, {options_.Index})).Message());
+  }
   return Pick(L::ComboBoxIndex, *index);
 }
 
@@ -118,11 +119,14 @@ TqdRunEnd TqdConnectedRun::List() {
   } else if (options_.Table.empty()) {
     for (const std::string& table : view_.Items(L::ComboBoxTable)) io_.Out << table << '\n';
   } else {
-    const std::vector<std::string>& tables = view_.Items(L::ComboBoxTable);
-    for (const TqdIndexEntry& entry : backend_.SelectTable(tables[static_cast<size_t>(view_.ItemIndex(L::ComboBoxTable))]))
+    for (const TqdIndexEntry& entry : backend_.SelectTable(ChosenTable()))
       io_.Out << entry.Number << ' ' << entry.Name << '\n';
   }
   return Ended(kExitDone, "listed", "");
+}
+
+const std::string& TqdConnectedRun::ChosenTable() const {
+  return view_.Items(L::ComboBoxTable).at(static_cast<size_t>(view_.ItemIndex(L::ComboBoxTable)));
 }
 
 TqdRunScope TqdConnectedRun::Scope() const {
@@ -138,7 +142,9 @@ TqdRunEnd TqdConnectedRun::Plan() {
     if (plan.Scope != TqdRunScope::Alias && static_cast<int>(t) != view_.ItemIndex(L::ComboBoxTable)) continue;
     std::vector<TqdIndexEntry> indexes = backend_.SelectTable(tables[t]);
     if (plan.Scope == TqdRunScope::Index) {
-      indexes = {indexes[*FindIndex(indexes, options_.Index)]};
+      // Found before, in the same list.
+      std::optional<size_t> index = FindIndex(indexes, options_.Index);
+      indexes = index ? std::vector<TqdIndexEntry>{indexes[*index]} : std::vector<TqdIndexEntry>{};
     }
     plan.Tables.push_back({tables[t], sizes.count(tables[t]) ? sizes[tables[t]] : 0, std::move(indexes)});
   }

@@ -49,6 +49,8 @@ class TqdConnectedRun {
   // object's failure.
   TqdRunEnd Failure(const std::string& shown);
   TqdRunScope Scope() const;
+  // The table list's choice; only after a table was picked.
+  const std::string& ChosenTable() const;
   TqdRunShape Shape();
 
   const TqdReindexOptions& options_;
