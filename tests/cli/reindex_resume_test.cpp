@@ -77,6 +77,22 @@ TEST_F(ReindexCutShortTest, AReportOfOtherOptionsIsNotResumed) {
   EXPECT_EQ(Started(), tasks);
 }
 
+// A resumed run that writes over the report it resumes keeps what that
+// report had done, also when it ends before any task (here: refused).
+TEST_F(ReindexCutShortTest, ResumingIntoTheSameReportLosesNothingWhenItEndsEarly) {
+  std::string report = Path("same.json");
+  ReindexResult first = Run(WithUser({"--report", report, "Sales", "Customers"}), Environment());
+  ASSERT_EQ(first.ExitCode, 0) << first.Err;
+  size_t done = Report(report).Entries.size();
+  ASSERT_GT(done, 1u);
+  ReindexResult refused =
+      Run(WithUser({"--resume", report, "--report", report, "Sales", "Customers"}), Environment("wrong"));
+  EXPECT_EQ(refused.ExitCode, 4);
+  TqdRunReport after = Report(report);
+  EXPECT_EQ(after.ExitCode, 4);
+  EXPECT_EQ(Count(after, kEntryDone), done);
+}
+
 TEST_F(ReindexCutShortTest, CtrlCLeavesTheTaskToTheServerAndWritesTheReport) {
   std::string report = Path("interrupted.json");
   ReindexProcess process(WithUser({"--pack", "--report", report, "Sales"}), Environment());
