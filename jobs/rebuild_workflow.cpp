@@ -57,10 +57,10 @@ void TqdRebuildWorkflow::RebuildSelectedIndex() {
   if (running_ || !Enabled(C::BitBtnReIndexIt)) return;
   std::optional<size_t> index = Selected(L::ComboBoxIndex, indexes_.size());
   if (!index) return;
-  int32_t number = indexes_[*index].Number;
+  TqdIndexEntry entry = indexes_[*index];
   RunJob({C::ComboBoxAlias, C::ComboBoxTable, C::ComboBoxIndex, C::BitBtnReIndexIt, C::BitBtnReIndexTable,
           C::BitBtnReIndexAlias, C::CheckBoxPack},
-         [this, number] { ReIndexOne(number); });
+         [this, &entry] { ReIndexOne(entry); });
 }
 
 void TqdRebuildWorkflow::RebuildTable() {
@@ -80,7 +80,8 @@ void TqdRebuildWorkflow::Guarded(const std::function<void()>& body) {
 }
 
 // The closing step runs however the steps end, and before the failure is
-// shown, so the message box stands over a usable window.
+// shown, so the message box stands over a usable window. A job its
+// observer stopped ends as quietly as one that ran to its end.
 void TqdRebuildWorkflow::RunJob(std::initializer_list<TqdRebuildControl> held,
                                 const std::function<void()>& steps) {
   running_ = true;
@@ -88,7 +89,10 @@ void TqdRebuildWorkflow::RunJob(std::initializer_list<TqdRebuildControl> held,
   view_.SetBusyCursor(true);
   std::optional<std::string> failure = FailureOf([&] {
     for (C control : held) SetEnabled(control, false);
-    steps();
+    try {
+      steps();
+    } catch (const TqdJobStopped&) {
+    }
   });
   for (C control : held) SetEnabled(control, true);
   view_.SetBusyCursor(false);

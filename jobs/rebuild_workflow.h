@@ -12,6 +12,10 @@
 // A job whose button is disabled does nothing, as no click could reach it;
 // an operation asked for while a job runs (from inside the view's event
 // processing) is ignored, as the disabled window would ignore it.
+//
+// An observer (optional, none by default) sees each pack and rebuild
+// before and after it, and may skip it, stop the job, let it go on after a
+// failed step or stop polling a task (rebuild_observer.h).
 // Thread rules: the user-interface thread only.
 #pragma once
 
@@ -25,6 +29,7 @@
 #include <vector>
 
 #include "jobs/rebuild_backend.h"
+#include "jobs/rebuild_observer.h"
 #include "jobs/rebuild_view.h"
 
 namespace qd {
@@ -43,6 +48,9 @@ class TqdRebuildWorkflow {
   void RebuildTable();
   void RebuildAlias();
 
+  // Borrowed; nullptr (the default) removes it. Set it between jobs.
+  void SetObserver(TqdRebuildObserver* observer) { observer_ = observer; }
+
   // The table name sent with each request is the table list's text, cut
   // to this length.
   static constexpr size_t kTableNameCapacity = 255;
@@ -54,15 +62,22 @@ class TqdRebuildWorkflow {
   void PickAlias();
   void PickTable();
 
+  // Thrown when the observer stops a job; RunJob ends it without a failure.
+  struct TqdJobStopped {};
+
   // Jobs (rebuild_jobs.cpp).
   void RunJob(std::initializer_list<TqdRebuildControl> held, const std::function<void()>& steps);
-  void ReIndexOne(int32_t indexNumber);
+  void ReIndexOne(const TqdIndexEntry& entry);
   void ReIndexTableSteps();
   void ReIndexAliasSteps();
   void PackAndReIndexSelectedTable();
   void PackSelectedTable();
   void ReIndexEveryIndex();
-  void PollTask(int32_t task, TqdRebuildBar bar);
+  // A pack or rebuild: the request, then its task polled to the end.
+  void RunStep(const TqdRebuildStep& step, TqdRebuildBar bar, const std::function<int32_t()>& request);
+  void ObservedStep(const TqdRebuildStep& step, TqdRebuildBar bar, const std::function<int32_t()>& request);
+  TqdRebuildStep IndexStep(const TqdIndexEntry& entry) const;
+  void PollTask(int32_t task, TqdRebuildBar bar, const TqdRebuildStep* step = nullptr);
   TqdTaskProgress Status(int32_t task);
 
   // Runs a list handler's body and shows what it threw.
@@ -85,6 +100,7 @@ class TqdRebuildWorkflow {
 
   TqdRebuildView& view_;
   TqdRebuildBackend& backend_;
+  TqdRebuildObserver* observer_ = nullptr;
   std::vector<std::string> aliases_;
   std::vector<std::string> tables_;
   std::vector<TqdIndexEntry> indexes_;

@@ -9,59 +9,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <regex>
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "app/RIMain.h"
 #include "app/queue_driver.h"
+#include "bench/support/demo_server.h"
 #include "callif/QDCLSess.h"
 #include "components/QDDB.h"
 #include "jobs/component_backend.h"
 #include "platform/hooks.h"
-#include "server/demo_data.h"
-#include "tests/server/server_process.h"
-#include "tests/server/temp_dir.h"
 
 namespace qd {
 namespace {
 
-// A demo server with `tables` tables of `records` records, TCP and single user.
-struct Server {
-  Server(int tables, int records) {
-    std::string error;
-    if (!MakeDemoData(dir.Path(), tables, records, error)) return;
-    std::ofstream(dir.Path() + "/bench.conf")
-        << "[Server]\nName = QDBENCH\nTransports = TCP/IP, Single User\nPort = 0\nSecure = 1\nDataDir = .\n"
-        << "[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
-    process = std::make_unique<test::ServerProcess>(QD_SERVER_PATH, dir.Path() + "/bench.conf", dir.Path() + "/su");
-  }
-  void PointClientAt(bool tcp) {
-    std::filesystem::create_directories(dir.Path() + "/xdg/Brackwater");
-    std::ofstream(dir.Path() + "/xdg/Brackwater/Quilldrive.conf")
-        << "[Client Configuration]\nProtocol = " << (tcp ? "TCP/IP" : "Single User")
-        << "\nServerName = " << (tcp ? "QDBENCH@127.0.0.1" : "local server") << "\nServerPort = " << process->TcpPort()
-        << "\n";
-    setenv("XDG_CONFIG_DIRS", (dir.Path() + "/xdg").c_str(), 1);
-    setenv("QUILLDRIVE_SINGLE_USER_SOCKET", (dir.Path() + "/su").c_str(), 1);
-  }
-  // The milliseconds of every task the server logged as finished so far.
-  int64_t TaskMilliseconds() {
-    process->ReadAvailable();
-    static const std::regex finished(R"(\) finished after (\d+) ms)");
-    int64_t sum = 0;
-    const std::string& out = process->Output();
-    for (auto it = std::sregex_iterator(out.begin(), out.end(), finished); it != std::sregex_iterator(); ++it)
-      sum += std::stoll((*it)[1]);
-    return sum;
-  }
-  test::TempDir dir;
-  std::unique_ptr<test::ServerProcess> process;
-};
+using Server = bench::DemoServer;
 
 void BM_WindowToFilledAliasList(benchmark::State& state) {
   Server server(4, 10);
@@ -100,15 +62,9 @@ void BM_RebuildAliasWithPack(benchmark::State& state) {
       int64_t before = server.TaskMilliseconds();
       // The server logs every task; its log must be read meanwhile, or the
       // pipe fills and the server waits on it.
-      std::atomic<bool> done{false};
-      std::thread drain([&] {
-        while (!done) server.process->ReadAvailable();
-      });
       auto start = std::chrono::steady_clock::now();
-      window.BitBtnReIndexAlias->click();
+      server.Draining([&] { window.BitBtnReIndexAlias->click(); });
       jobMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-      done = true;
-      drain.join();
       if (!failure.empty()) {
         state.SkipWithError(failure.c_str());
         break;

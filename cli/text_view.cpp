@@ -1,0 +1,36 @@
+#include "cli/text_view.h"
+
+#include "platform/message_queue.h"
+
+namespace qd {
+
+void TqdTextView::SetItems(TqdRebuildList list, const std::vector<std::string>& items) {
+  items_[Slot(list)] = items;
+  selected_[Slot(list)] = -1;
+}
+
+void TqdTextView::ShowBar(TqdRebuildBar bar, const TqdBarState& state) {
+  bars_[static_cast<size_t>(bar)] = state;
+  // The step that moves last is the one running: a pack or a rebuild.
+  if (bar == TqdRebuildBar::ProgressBarPacked) packing_ = true;
+  if (bar == TqdRebuildBar::ProgressGaugeIndex || bar == TqdRebuildBar::ProgressGaugeTable) packing_ = false;
+  if (shape_) display_.ShowBars(bars_, Fraction());
+}
+
+// Keep-alives and the transport's notifications are answered here; there
+// is no user input to hold back.
+void TqdTextView::ProcessPendingEvents() { TqdMessageQueue::ForThisThread().DispatchPending(); }
+void TqdTextView::ProcessPendingNonInputEvents() { TqdMessageQueue::ForThisThread().DispatchPending(); }
+
+std::optional<std::string> TqdTextView::TakeError() {
+  std::optional<std::string> error;
+  error.swap(error_);
+  return error;
+}
+
+double TqdTextView::Fraction() const {
+  if (!shape_) return 0;
+  return RunFraction(*shape_, bars_, selected_[Slot(TqdRebuildList::ComboBoxTable)], packing_);
+}
+
+}  // namespace qd
