@@ -63,6 +63,11 @@ class TQDClientTable : public TttBaseTable {
   TqdResult InsertRecord(int32_t lock, uint8_t* record) override;
   TqdResult ModifyRecord(uint8_t* record, bool releaseLock) override;
   TqdResult DeleteRecord(uint8_t* record) override;
+  // Locks on the server (cursor_locks.cpp).
+  TqdResult AcqTableLock(int32_t lockType) override;
+  TqdResult RelTableLock(bool all, int32_t lockType) override;
+  TqdResult IsTableLocked(int32_t lockType, int32_t& locked) override;
+  TqdResult RelRecordLock(bool all) override;
   TqdResult SwitchToIndex(const char* indexName, const char* tagName, int16_t indexId, bool keepCurrent) override;
 
   TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);

@@ -116,4 +116,19 @@ TqdRecord<kDeleteRecordSize> EncodeDeleteRecord(int32_t cursorId, int32_t record
   return r;
 }
 
+TqdRecord<kLockRecordSize> EncodeLockRequest(int32_t cursorId, uint8_t value) {
+  TqdRecord<kLockRecordSize> r{};
+  PutInt32LE(r.data(), cursorId);
+  r[4] = value;
+  return r;
+}
+
+TqdRecord<kRelTableLockSize> EncodeRelTableLock(int32_t cursorId, bool all, uint8_t lock) {
+  TqdRecord<kRelTableLockSize> r{};
+  PutInt32LE(r.data(), cursorId);
+  r[4] = all ? 1 : 0;
+  r[5] = lock;
+  return r;
+}
+
 }  // namespace qd

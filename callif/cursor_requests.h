@@ -61,6 +61,14 @@ std::vector<uint8_t> EncodeExtractKey(int32_t cursorId, int32_t keyLength, TqdBy
 inline constexpr size_t kWriteRecordHeadSize = 13;
 std::vector<uint8_t> EncodeWriteRecord(int32_t cursorId, int32_t bookmarkSize, uint8_t flag, TqdBytesIn record);
 
+// Acquire table lock (1296), is table locked (1298) and release record
+// lock (2051): id 4, one byte (the lock type, or "all"); release table lock
+// (1297): id 4, all 1, lock type 1.
+inline constexpr size_t kLockRecordSize = 5;
+TqdRecord<kLockRecordSize> EncodeLockRequest(int32_t cursorId, uint8_t value);
+inline constexpr size_t kRelTableLockSize = 6;
+TqdRecord<kRelTableLockSize> EncodeRelTableLock(int32_t cursorId, bool all, uint8_t lock);
+
 // Delete (2052): id 4, record length 4 (0 without a record buffer).
 inline constexpr size_t kDeleteRecordSize = 8;
 TqdRecord<kDeleteRecordSize> EncodeDeleteRecord(int32_t cursorId, int32_t recordLength);

@@ -27,8 +27,9 @@ TqdResult TttBaseTable::ReadAccepted(bool forward, int32_t lock, uint8_t* record
     TqdResult result = step();
     while (result == qdOK) {
       if (RecordVisible(buffer) && PassesFilters(buffer)) {
-        // The record was read without a lock; the lock is taken on it now.
-        if (lock != dbiNOLOCK) result = ReadCurrent(lock, nullptr, nullptr);
+        // The record was read without a lock: it is read again under the
+        // lock, so that the caller holds what the lock protects.
+        if (lock != dbiNOLOCK) result = ReadCurrent(lock, buffer, properties);
         break;
       }
       result = step();

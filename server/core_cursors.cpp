@@ -65,6 +65,7 @@ std::string TqdServerCore::PackKey(const std::string& directory, const std::stri
 // first record, and the bookmarks made before are stale from now on.
 void TqdServerCore::AfterPack(const std::string& directory, const std::string& table) {
   ++packGenerations_[PackKey(directory, table)];
+  locks_.ForgetRecords(PackKey(directory, table));
   for (auto& [connection, client] : clients_) {
     for (auto& [id, cursor] : client.Cursors) {
       const std::string* dir = DirectoryOf(client, cursor.DatabaseId);
@@ -89,7 +90,7 @@ TqdServerCore::Cursor* TqdServerCore::CursorOf(TqdCoreConnection c, Client& clie
 }
 
 void TqdServerCore::WorkOnCursor(TqdCoreConnection c, Client& client, TqdMsgID msg, std::optional<int32_t> cursorId,
-                                 CursorWork work) {
+                                 CursorWork work, CursorAfter after) {
   Cursor* cursor = CursorOf(c, client, msg, cursorId);
   if (cursor == nullptr) return;
   const std::string directory = *DirectoryOf(client, cursor->DatabaseId);
@@ -101,7 +102,7 @@ void TqdServerCore::WorkOnCursor(TqdCoreConnection c, Client& client, TqdMsgID m
         TqdRecordNavigator nav(stores.For(directory), table, view->IndexId);
         return work(nav, *view);
       },
-      [this, id = *cursorId, directory, view](Client& owner, TqdJobResult& result) {
+      [this, id = *cursorId, directory, view, after = std::move(after)](Client& owner, TqdJobResult& result) {
         auto it = owner.Cursors.find(id);
         if (it == owner.Cursors.end()) {
           result = {qdErrInvalidHandle, {}};
@@ -112,6 +113,7 @@ void TqdServerCore::WorkOnCursor(TqdCoreConnection c, Client& client, TqdMsgID m
         state.Range = std::move(view->Range);
         const bool packed = PackGeneration(directory, state.Table) != view->Generation;
         state.Position = packed ? TqdCursorPosition{} : std::move(view->Position);
+        if (after) after(owner, state, result);
       });
 }
 
@@ -137,12 +139,35 @@ void TqdServerCore::OnResetRange(TqdCoreConnection c, Client& client, const TqdS
   }
 }
 
+// A lock comes with a read of the current record (2048): it is taken before
+// the record is read, so the data answered is read under it. The next and
+// prior reads take none (the client reads, then reads the current record
+// with its lock): 12289.
 void TqdServerCore::OnReadRecord(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   const TqdMsgID msg = request.MsgID;
   auto read = ReadReadRecordRequest(request.Data);
+  CursorAfter after;
   if (read && read->Lock != 0) {
-    Reply(c, msg, qdErrNotSupported);
-    return;
+    if (msg != msgGetRecord) {
+      Reply(c, msg, qdErrNotSupported);
+      return;
+    }
+    Cursor* cursor = CursorOf(c, client, msg, read->CursorId);
+    if (cursor == nullptr) return;
+    if (cursor->Position.Where == TqdCursorPosition::On) {
+      const std::string key = LockKeyOf(client, *cursor);
+      const TqdLockOwner owner{c, read->CursorId};
+      const int64_t rid = cursor->Position.Rid;
+      const bool held = locks_.HoldsRecord(key, rid, owner);
+      if (TqdResult locked = locks_.LockRecord(key, rid, owner); locked != qdOK) {
+        Reply(c, msg, locked);
+        return;
+      }
+      // A lock taken for a record that turns out to be gone is let go.
+      after = [this, key, rid, owner, held](Client&, Cursor&, TqdJobResult& result) {
+        if (result.Result != qdOK && !held) locks_.UnlockRecord(key, rid, owner);
+      };
+    }
   }
   WorkOnCursor(c, client, msg, read ? std::optional(read->CursorId) : std::nullopt,
                [msg, length = read ? read->RecordLength : 0](TqdRecordNavigator& nav, TqdServerCursorView& view) {
@@ -152,7 +177,8 @@ void TqdServerCore::OnReadRecord(TqdCoreConnection c, Client& client, const TqdS
                  auto found = nav.At(view.Position);
                  if (!found) return TqdJobResult{qdErrRecDeleted, {}};
                  return TqdJobResult{qdOK, RecordReply(*found, length)};
-               });
+               },
+               std::move(after));
 }
 
 void TqdServerCore::OnGetRecordCount(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {

@@ -149,6 +149,7 @@ bool TqdServerCore::StartAfresh(TqdCoreConnection c, Client& client) {
   client.Sessions.clear();
   client.Databases.clear();
   client.Cursors.clear();
+  locks_.ForgetConnection(c);
   client.LastPercent.clear();
   return true;
 }

@@ -139,7 +139,11 @@ void TqdServerCore::OnCloseDatabase(TqdCoreConnection c, Client& client, const T
     Reply(c, msgCloseDatabase, qdErrInvalidHandle);
     return;
   }
-  std::erase_if(client.Cursors, [id](const auto& entry) { return entry.second.DatabaseId == id; });
+  std::erase_if(client.Cursors, [&](const auto& entry) {
+    if (entry.second.DatabaseId != id) return false;
+    locks_.ForgetCursor({c, entry.first});
+    return true;
+  });
   Reply(c, msgCloseDatabase, qdOK);
 }
 

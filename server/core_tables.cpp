@@ -101,6 +101,7 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
 
 void TqdServerCore::OnCloseCursor(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
   auto id = ReadIdRequest(request.Data);
+  if (id) locks_.ForgetCursor({c, *id});
   Reply(c, msgCloseCursor, !id ? qdErrInvalidParam : client.Cursors.erase(*id) > 0 ? qdOK : qdErrInvalidHandle);
 }
 
@@ -152,7 +153,7 @@ void TqdServerCore::OnRestructure(TqdCoreConnection c, Client& client, const Tqd
     Reply(c, msgRestructureTable, qdErrInvalidTableName);
     return;
   }
-  if (tasks_.TableBusy(*dir, table)) {
+  if (TableInUse(c, *dir, table)) {
     Reply(c, msgRestructureTable, qdErrTableBusy);
     return;
   }
@@ -171,7 +172,7 @@ void TqdServerCore::OnDeleteTable(TqdCoreConnection c, Client& client, const Tqd
   const std::string* dir = RequestDirectory(c, client, request, del.has_value(), del ? del->DatabaseId : 0);
   if (!dir) return;
   std::string table = TableNameOf(del->Table);
-  if (tasks_.TableBusy(*dir, table)) {
+  if (TableInUse(c, *dir, table)) {
     Reply(c, msgDeleteTable, qdErrTableBusy);
     return;
   }
@@ -190,7 +191,7 @@ void TqdServerCore::OnRenameTable(TqdCoreConnection c, Client& client, const Tqd
   std::string to = TableNameOf(rename->To);
   if (to.empty()) {
     Reply(c, msgRenameTable, qdErrInvalidTableName);
-  } else if (tasks_.TableBusy(*dir, from)) {
+  } else if (TableInUse(c, *dir, from)) {
     Reply(c, msgRenameTable, qdErrTableBusy);
   } else {
     Defer(c, msgRenameTable, 0, [d = *dir, from, to](TqdStoreCache& stores) {

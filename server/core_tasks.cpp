@@ -19,6 +19,10 @@ void TqdServerCore::OnReindex(TqdCoreConnection c, Client& client, const TqdServ
   const std::string* dir =
       RequestDirectory(c, client, request, reindex.has_value(), reindex ? reindex->DatabaseId : 0);
   if (!dir) return;
+  if (locks_.LockedByOthers(PackKey(*dir, TableNameOf(reindex->Table)), c)) {
+    Reply(c, msgReindexTable, qdErrTableBusy);
+    return;
+  }
   Defer(c, msgReindexTable, 0,
         [this, c, d = *dir, table = TableNameOf(reindex->Table), indexName = reindex->IndexName,
          indexNo = reindex->IndexNumber, asked = TqdTaskClock::now()](TqdStoreCache& stores) {
@@ -38,6 +42,10 @@ void TqdServerCore::OnPack(TqdCoreConnection c, Client& client, const TqdServerR
   auto pack = ReadTableRequest(request.Data);
   const std::string* dir = RequestDirectory(c, client, request, pack.has_value(), pack ? pack->DatabaseId : 0);
   if (!dir) return;
+  if (locks_.LockedByOthers(PackKey(*dir, TableNameOf(pack->Table)), c)) {
+    Reply(c, msgPackTable, qdErrTableBusy);
+    return;
+  }
   Defer(c, msgPackTable, 0,
         [this, c, d = *dir, table = TableNameOf(pack->Table), asked = TqdTaskClock::now()](TqdStoreCache& stores) {
     if (!stores.For(d).FindTable(table)) return TqdJobResult{qdErrNoSuchTable, {}};

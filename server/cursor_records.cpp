@@ -126,4 +126,13 @@ std::optional<TqdDeleteRecordRequest> ReadDeleteRecordRequest(TqdBytes data) {
   return IfOk(r, request);
 }
 
+std::optional<TqdLockRequest> ReadLockRequest(TqdBytes data, size_t size) {
+  FieldReader r(data, size);
+  TqdLockRequest request{};
+  request.CursorId = r.Int32();
+  request.First = r.Byte();
+  if (size > kLockRequestSize) request.Second = r.Byte();
+  return IfOk(r, request);
+}
+
 }  // namespace qd

@@ -100,6 +100,18 @@ struct TqdWriteRecordRequest {
 };
 std::optional<TqdWriteRecordRequest> ReadWriteRecordRequest(TqdBytes data);
 
+// Lock requests: acquire (1296) and is-locked (1298): cursor id 4, lock
+// type 1; release table lock (1297): cursor id 4, all 1, lock type 1;
+// release record lock (2051): cursor id 4, all 1.
+inline constexpr size_t kLockRequestSize = 5;
+inline constexpr size_t kRelTableLockRequestSize = 6;
+struct TqdLockRequest {
+  int32_t CursorId;
+  uint8_t First;   // the lock type, or "all"
+  uint8_t Second;  // the lock type after "all" (1297)
+};
+std::optional<TqdLockRequest> ReadLockRequest(TqdBytes data, size_t size);
+
 // Delete (2052): cursor id 4, record length 4 (0: no buffer for the record
 // deleted).
 inline constexpr size_t kDeleteRecordRequestSize = 8;

@@ -61,6 +61,10 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
       {msgInsertRecord, &TqdServerCore::OnInsertRecord},
       {msgModifyRecord, &TqdServerCore::OnModifyRecord},
       {msgDeleteRecord, &TqdServerCore::OnDeleteRecord},
+      {msgAcqTableLock, &TqdServerCore::OnAcqTableLock},
+      {msgRelTableLock, &TqdServerCore::OnRelTableLock},
+      {msgIsTableLocked, &TqdServerCore::OnIsTableLocked},
+      {msgRelRecordLock, &TqdServerCore::OnRelRecordLock},
   };
 }
 
@@ -92,6 +96,7 @@ void TqdServerCore::FlushDeferred() {
     removals.swap(pendingRemovals_);
     for (TqdCoreConnection c : removals) {
       clients_.erase(c);
+      locks_.ForgetConnection(c);
       std::erase_if(waitingStatus_, [c](const WaitingStatus& w) { return w.Connection == c; });
       std::erase_if(heldLogins_, [c](const HeldLogin& h) { return h.Connection == c; });
     }
@@ -184,7 +189,7 @@ std::string TqdServerCore::IdleTableOf(TqdCoreConnection c, Client& client, cons
     }
     name = cursor->second.Table;
   }
-  if (tasks_.TableBusy(directory, name)) {
+  if (TableInUse(c, directory, name)) {
     Reply(c, request.MsgID, qdErrTableBusy);
     return {};
   }

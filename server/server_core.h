@@ -40,6 +40,7 @@
 
 #include "comms/msg_numbers.h"
 #include "server/cursor_position.h"
+#include "server/lock_table.h"
 #include "server/login_throttle.h"
 #include "server/request_pool.h"
 #include "server/server_config.h"
@@ -264,8 +265,11 @@ class TqdServerCore {
   Cursor* CursorOf(TqdCoreConnection c, Client& client, TqdMsgID msg, std::optional<int32_t> cursorId);
   // Runs `work` on a worker over the cursor's table and index; the state it
   // leaves becomes the cursor's.
+  // `after`, when given, runs last on the serving thread while the cursor
+  // is still open.
+  using CursorAfter = std::function<void(Client&, Cursor&, TqdJobResult&)>;
   void WorkOnCursor(TqdCoreConnection c, Client& client, TqdMsgID msg, std::optional<int32_t> cursorId,
-                    CursorWork work);
+                    CursorWork work, CursorAfter after = {});
   uint32_t PackGeneration(const std::string& directory, const std::string& table) const;
   static std::string PackKey(const std::string& directory, const std::string& table);
   void AfterPack(const std::string& directory, const std::string& table);
@@ -284,11 +288,23 @@ class TqdServerCore {
   // core_records.cpp
   // WorkOnCursor for a change of the table: refused (10243) while a task
   // works on it.
+  // A change of `rid` (none: an insert) is refused as well while a cursor
+  // of another connection holds a lock that keeps it out.
   void ChangeThroughCursor(TqdCoreConnection c, Client& client, TqdMsgID msg, std::optional<int32_t> cursorId,
-                           CursorWork work);
+                           bool ofCurrentRecord, CursorWork work, CursorAfter after = {});
+  CursorAfter RecordLockAfterChange(TqdCoreConnection c, int32_t cursorId, bool take);
   void OnInsertRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnModifyRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnDeleteRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // core_locks.cpp
+  // A task works on the table, or a cursor of another connection holds a
+  // lock on it.
+  bool TableInUse(TqdCoreConnection c, const std::string& directory, const std::string& table);
+  std::string LockKeyOf(Client& client, const Cursor& cursor);
+  void OnAcqTableLock(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnRelTableLock(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnIsTableLocked(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnRelRecordLock(TqdCoreConnection, Client&, const TqdServerRequest&);
   // core_tasks.cpp
   void OnReindex(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnPack(TqdCoreConnection, Client&, const TqdServerRequest&);
@@ -324,6 +340,7 @@ class TqdServerCore {
   uint32_t lastPurge_ = 0;
   uint32_t lastDeadlineCheck_ = 0;
   std::map<std::string, uint32_t> packGenerations_;  // PackKey -> packs ended
+  TqdLockTable locks_;                              // by PackKey
   TqdStopSignal stop_;  // before the stores of the tasks and the workers
   TqdTaskManager tasks_;
   TqdRequestPool pool_;

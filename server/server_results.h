@@ -15,6 +15,7 @@ inline constexpr TqdResult qdErrInvalidIndexName = 10022;   // 0x2726 Invalid in
 inline constexpr TqdResult qdErrInvalidIndexDesc = 10023;   // 0x2727 Invalid index descriptor.
 inline constexpr TqdResult qdErrIndexExists = 10027;        // 0x272B Index already exists.
 inline constexpr TqdResult qdErrInvalidTableName = 10039;   // 0x2737 Invalid table name.
+inline constexpr TqdResult qdErrRecordLocked = 10241;       // 0x2801 Record locked by another user.
 inline constexpr TqdResult qdErrTableBusy = 10243;          // 0x2803 Table is busy.
 inline constexpr TqdResult qdErrDirBusy = 10244;            // 0x2804 Directory is busy.
 inline constexpr TqdResult qdErrTableExists = 13060;        // 0x3304 Table already exists.

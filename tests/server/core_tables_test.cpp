@@ -265,5 +265,40 @@ TEST_F(CoreTablesTest, RenameEmptyDeleteIndexAndDeleteTable) {
   EXPECT_EQ(harness_->Request(c_, msgDeleteTable, TableRequest(999, "Sales")).Result, qdErrUnknownDB);
 }
 
+// A table that a cursor of another connection holds locked is not
+// rebuilt, packed, deleted, emptied or renamed under it; its own holder
+// may, and once the lock goes everyone may.
+TEST_F(CoreTablesTest, ALockedTableRefusesTheOthersMaintenance) {
+  TqdCoreConnection other = harness_->LoggedIn();
+  int32_t otherDb = harness_->OpenDatabase(other, "sales");
+  int32_t cursor = OpenOrders(other, otherDb);
+  ASSERT_GT(cursor, 0);
+  std::vector<uint8_t> lock(5, 0);
+  PutInt32LE(lock.data(), cursor);
+  lock[4] = 1;  // a read lock
+  ASSERT_EQ(harness_->Request(other, msgAcqTableLock, lock).Result, 0);
+  std::vector<uint8_t> rename(68, 0);
+  PutInt32LE(rename.data(), db_);
+  PutShortString(rename.data() + 4, "Orders", 31);
+  PutShortString(rename.data() + 36, "Orders2", 31);
+  std::vector<uint8_t> empty(40, 0);  // db, cursor (none), table
+  PutInt32LE(empty.data(), db_);
+  PutShortString(empty.data() + 8, "Orders", 31);
+  std::vector<uint8_t> reindex = TableRequest(db_, "Orders", 72);
+  PutInt32LE(reindex.data() + 68, 1);
+  const std::pair<TqdMsgID, std::vector<uint8_t>> refused[] = {
+      {msgPackTable, TableRequest(db_, "Orders")}, {msgReindexTable, reindex}, {msgDeleteTable, TableRequest(db_, "Orders")},
+      {msgEmptyTable, empty}, {msgRenameTable, rename}};
+  for (const auto& [msg, req] : refused) EXPECT_EQ(harness_->Request(c_, msg, req).Result, qdErrTableBusy) << msg;
+  auto own = harness_->Request(other, msgPackTable, TableRequest(otherDb, "Orders"));
+  EXPECT_EQ(own.Result, 0);
+  std::vector<uint8_t> release(6, 0);
+  PutInt32LE(release.data(), cursor);
+  release[4] = 1;  // all
+  ASSERT_EQ(harness_->Request(other, msgRelTableLock, release).Result, 0);
+  ASSERT_TRUE(harness_->PumpUntil([&] { return harness_->Core().Tasks().UnfinishedCount() == 0; }));
+  EXPECT_EQ(harness_->Request(c_, msgRenameTable, rename).Result, 0);
+}
+
 }  // namespace
 }  // namespace qd
