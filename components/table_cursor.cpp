@@ -76,12 +76,13 @@ void TqdTable::InternalOpen() {
   std::array<uint8_t, kIndexDescSize> current{};
   CheckResult(engine.GetIndexDesc(cursor_, 0, current.data()));
   for (auto& buffer : keyBuffers_) buffer.assign(static_cast<size_t>(recordSize_ + kKeyBufferExtra), 0);
-  // A cursor just opened stands before its first record already.
+  CheckResult(engine.SetToBegin(cursor_));
 }
 
 void TqdTable::CloseCursor() {
   TqdDataSet::CloseCursor();
-  // The table reads no records, so it holds no record lock to release.
+  // Whatever the release answers, the cursor is closed all the same.
+  if (cursor_ != nullptr) ClientEngine()->RelRecordLock(cursor_, false);
   CloseHandle();
   {
     TqdFlagGuard guard(closing_);

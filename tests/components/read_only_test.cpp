@@ -5,6 +5,8 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <mutex>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 
@@ -34,6 +36,10 @@ class ReadOnlyTableTest : public testing::Test {
     b.OnRequest = [this, refuseReadOnlyToo](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
       uint8_t id[4];
       PutInt32LE(id, 5);
+      {
+        std::lock_guard<std::mutex> guard(mutex_);
+        messages_.push_back(r.MsgID);
+      }
       switch (r.MsgID) {
         case msgOpenDatabase: e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, id); return true;
         case msgOpenTable: {
@@ -46,6 +52,8 @@ class ReadOnlyTableTest : public testing::Test {
           }
           return true;
         }
+        case msgSetToBegin:
+        case msgRelRecordLock:
         case msgCloseCursor:
         case msgCloseDatabase: e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, {}); return true;
         default: return false;
@@ -80,6 +88,8 @@ class ReadOnlyTableTest : public testing::Test {
   TqdTable* table_ = nullptr;
   std::atomic<int> writeOpens_{0};
   std::atomic<int> readOpens_{0};
+  std::mutex mutex_;
+  std::vector<TqdMsgID> messages_;  // every request the peer was sent, in order
 };
 
 TEST_F(ReadOnlyTableTest, ATableTheServerKeepsReadOnlyOpensReadOnlyAndSaysSo) {
@@ -94,6 +104,23 @@ TEST_F(ReadOnlyTableTest, ATableTheServerKeepsReadOnlyOpensReadOnlyAndSaysSo) {
   table_->Open();  // asks read-only at once now
   EXPECT_EQ(writeOpens_, 1);
   EXPECT_EQ(readOpens_, 2);
+}
+
+// An open ends with the cursor set to its beginning; a close releases the
+// record lock before the cursor goes.
+TEST_F(ReadOnlyTableTest, OpenSetsToTheBeginningAndCloseReleasesTheRecordLock) {
+  Start(false);
+  table_->SetReadOnly(true);
+  table_->Open();
+  table_->Close();
+  std::vector<TqdMsgID> tableMessages;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (TqdMsgID m : messages_)
+      if (m == msgOpenTable || m == msgSetToBegin || m == msgRelRecordLock || m == msgCloseCursor)
+        tableMessages.push_back(m);
+  }
+  EXPECT_EQ(tableMessages, (std::vector<TqdMsgID>{msgOpenTable, msgSetToBegin, msgRelRecordLock, msgCloseCursor}));
 }
 
 TEST_F(ReadOnlyTableTest, ARefusedReadOnlyOpenIsReportedAndLeavesTheTableClosed) {
