@@ -34,6 +34,7 @@ inline constexpr TqdResult qdErrInvalidPassword = 10036;   // 0x2734
 inline constexpr TqdResult qdErrInvalidIndexType = 10048;  // 0x2740
 inline constexpr TqdResult qdErrInvalidFilter = 10050;     // 0x2742
 inline constexpr TqdResult qdErrActiveTran = 10256;        // 0x2810
+inline constexpr TqdResult qdErrNoActiveTran = 10257;      // 0x2811
 inline constexpr TqdResult qdErrNotApplicable = 10756;     // 0x2A04
 inline constexpr TqdResult qdErrMultipleInit = 10759;      // 0x2A07
 inline constexpr TqdResult qdErrTableReadOnly = 10763;     // 0x2A0B

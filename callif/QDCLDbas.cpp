@@ -75,7 +75,10 @@ TqdResult TQDClientDatabase::BeginTran(int32_t, void*& transaction) {
   return SetResult(result);
 }
 
+// Without an open transaction there is nothing to end: the server is not
+// sent an id that names none.
 TqdResult TQDClientDatabase::EndTran(void*, int32_t endKind) {
+  if (transactionState_ != 1) return SetResult(qdErrNoActiveTran);
   TqdResult result = SendRecord(commsEngine_, msgEndTran, EncodeEndTran(transactionId_, endKind != xendABORT));
   if (result == qdOK) {
     transactionState_ = 0;

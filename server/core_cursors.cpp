@@ -98,8 +98,16 @@ void TqdServerCore::WorkOnCursor(TqdCoreConnection c, Client& client, TqdMsgID m
       cursor->IndexId, cursor->Position, cursor->Range, PackGeneration(directory, cursor->Table)});
   Defer(
       c, msg, 0,
-      [directory, table = cursor->Table, view, work = std::move(work)](TqdStoreCache& stores) {
-        TqdRecordNavigator nav(stores.For(directory), table, view->IndexId);
+      [directory, table = cursor->Table, view, work = std::move(work),
+       txn = TransactionOf(client, cursor->DatabaseId)](TqdStoreCache& stores) {
+        if (!txn) {
+          TqdRecordNavigator nav(stores.For(directory), table, view->IndexId);
+          return work(nav, *view);
+        }
+        // Inside the client's transaction: its own connection, one job at a time.
+        std::lock_guard<std::mutex> inUse(txn->InUse);
+        if (!txn->Store) throw EqdStorageError(qdErrNoActiveTran, "the transaction has ended");
+        TqdRecordNavigator nav(*txn->Store, table, view->IndexId);
         return work(nav, *view);
       },
       [this, id = *cursorId, directory, view, after = std::move(after)](Client& owner, TqdJobResult& result) {

@@ -13,7 +13,8 @@
 namespace qd {
 
 bool TqdServerCore::TableInUse(TqdCoreConnection c, const std::string& directory, const std::string& table) {
-  return tasks_.TableBusy(directory, table) || locks_.LockedByOthers(PackKey(directory, table), c);
+  return tasks_.TableBusy(directory, table) || locks_.LockedByOthers(PackKey(directory, table), c) ||
+         WrittenByOthers(c, directory);
 }
 
 std::string TqdServerCore::LockKeyOf(Client& client, const Cursor& cursor) {

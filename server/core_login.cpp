@@ -150,6 +150,7 @@ bool TqdServerCore::StartAfresh(TqdCoreConnection c, Client& client) {
   client.Databases.clear();
   client.Cursors.clear();
   locks_.ForgetConnection(c);
+  DropTransactions(client);
   client.LastPercent.clear();
   return true;
 }

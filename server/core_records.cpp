@@ -32,7 +32,18 @@ void TqdServerCore::ChangeThroughCursor(TqdCoreConnection c, Client& client, Tqd
     Reply(c, msg, allowed);
     return;
   }
-  WorkOnCursor(c, client, msg, cursorId, std::move(work), std::move(after));
+  if (WrittenByOthers(c, *DirectoryOf(client, cursor->DatabaseId))) {
+    Reply(c, msg, qdErrTableBusy);
+    return;
+  }
+  // A change inside the client's transaction holds the store's write lock
+  // from now until the transaction ends.
+  auto txn = TransactionOf(client, cursor->DatabaseId);
+  WorkOnCursor(c, client, msg, cursorId, std::move(work),
+               [txn, after = std::move(after)](Client& owner, Cursor& state, TqdJobResult& result) {
+                 if (txn && result.Result == qdOK) txn->Wrote = true;
+                 if (after) after(owner, state, result);
+               });
 }
 
 // The lock the change asks for or ends, on the record the cursor is on

@@ -139,6 +139,7 @@ void TqdServerCore::OnCloseDatabase(TqdCoreConnection c, Client& client, const T
     Reply(c, msgCloseDatabase, qdErrInvalidHandle);
     return;
   }
+  DropTransactions(client, id);
   std::erase_if(client.Cursors, [&](const auto& entry) {
     if (entry.second.DatabaseId != id) return false;
     locks_.ForgetCursor({c, entry.first});

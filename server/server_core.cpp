@@ -62,6 +62,8 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
       {msgModifyRecord, &TqdServerCore::OnModifyRecord},
       {msgDeleteRecord, &TqdServerCore::OnDeleteRecord},
       {msgAcqTableLock, &TqdServerCore::OnAcqTableLock},
+      {msgBeginTran, &TqdServerCore::OnBeginTran},
+      {msgEndTran, &TqdServerCore::OnEndTran},
       {msgRelTableLock, &TqdServerCore::OnRelTableLock},
       {msgIsTableLocked, &TqdServerCore::OnIsTableLocked},
       {msgRelRecordLock, &TqdServerCore::OnRelRecordLock},
@@ -95,6 +97,7 @@ void TqdServerCore::FlushDeferred() {
     std::vector<TqdCoreConnection> removals;
     removals.swap(pendingRemovals_);
     for (TqdCoreConnection c : removals) {
+      if (auto gone = clients_.find(c); gone != clients_.end()) DropTransactions(gone->second);
       clients_.erase(c);
       locks_.ForgetConnection(c);
       std::erase_if(waitingStatus_, [c](const WaitingStatus& w) { return w.Connection == c; });

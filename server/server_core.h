@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "comms/msg_numbers.h"
+#include "server/client_transaction.h"
 #include "server/cursor_position.h"
 #include "server/lock_table.h"
 #include "server/login_throttle.h"
@@ -162,6 +163,7 @@ class TqdServerCore {
     std::map<int32_t, std::string> Databases;  // id -> directory
     std::map<int32_t, Cursor> Cursors;
     std::map<int32_t, int32_t> LastPercent;  // task -> percent last answered
+    std::map<int32_t, std::shared_ptr<TqdClientTransaction>> Transactions;  // by database id
     bool HasRoomForHandle() const { return Sessions.size() + Databases.size() + Cursors.size() < kMaxClientHandles; }
   };
   struct WaitingStatus {
@@ -296,6 +298,17 @@ class TqdServerCore {
   void OnInsertRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnModifyRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnDeleteRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // core_transactions.cpp
+  void OnBeginTran(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnEndTran(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // The client's open transaction on the database, or nullptr.
+  static std::shared_ptr<TqdClientTransaction> TransactionOf(const Client& client, int32_t databaseId);
+  // Rolls back and ends the transactions (of one database, or all); their
+  // connections are closed on a worker, after the work under way.
+  void DropTransactions(Client& client, std::optional<int32_t> databaseId = std::nullopt);
+  // A transaction of another connection has changed something in the
+  // directory: its write lock keeps every other change out until it ends.
+  bool WrittenByOthers(TqdCoreConnection c, const std::string& directory) const;
   // core_locks.cpp
   // A task works on the table, or a cursor of another connection holds a
   // lock on it.

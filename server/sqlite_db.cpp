@@ -195,14 +195,20 @@ void TqdSqliteDb::Exec(const std::string& sql) {
   }
 }
 
-TqdTransaction::TqdTransaction(TqdSqliteDb& db) : db_(db) { db_.Exec("BEGIN IMMEDIATE"); }
+// Inside a transaction already (a client's), a savepoint: a failure then
+// undoes this part only, and the outer transaction goes on.
+TqdTransaction::TqdTransaction(TqdSqliteDb& db) : db_(db), nested_(sqlite3_get_autocommit(db.Handle()) == 0) {
+  db_.Exec(nested_ ? "SAVEPOINT qd_part" : "BEGIN IMMEDIATE");
+}
 
 TqdTransaction::~TqdTransaction() {
-  if (open_) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (open_)
+    sqlite3_exec(db_.Handle(), nested_ ? "ROLLBACK TO qd_part; RELEASE qd_part" : "ROLLBACK", nullptr, nullptr,
+                 nullptr);
 }
 
 void TqdTransaction::Commit() {
-  db_.Exec("COMMIT");
+  db_.Exec(nested_ ? "RELEASE qd_part" : "COMMIT");
   open_ = false;
 }
 

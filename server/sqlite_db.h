@@ -120,7 +120,7 @@ class TqdSqliteDb {
 };
 
 // A write transaction, taken at once (BEGIN IMMEDIATE); rolled back unless
-// committed.
+// committed. Opened inside another transaction it is a savepoint of it.
 class TqdTransaction {
  public:
   explicit TqdTransaction(TqdSqliteDb& db);
@@ -131,6 +131,7 @@ class TqdTransaction {
 
  private:
   TqdSqliteDb& db_;
+  bool nested_;
   bool open_ = true;
 };
 

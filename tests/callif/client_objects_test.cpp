@@ -58,6 +58,8 @@ TEST(ClientDatabaseTest, TransactionsOneAtATime) {
   void* transaction = nullptr;
   EXPECT_EQ(db.BeginTran(0, transaction), qdErrNetUnknown);
   EXPECT_EQ(db.TransactionState(), 0);
+  // Nothing to end: answered here, no id that names no transaction is sent.
+  EXPECT_EQ(db.EndTran(transaction, 0), qdErrNoActiveTran);
   EXPECT_EQ(db.DeleteIndex(nullptr, "T", nullptr, "", nullptr, 0), qdErrIndexReadOnly);
   EXPECT_EQ(db.SetDirectory(nullptr), qdErrInvalidHandle);
 }

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "core_fixture.h"
+#include "server/record_writer.h"
 #include "server/server_results.h"
 
 namespace qd {
@@ -298,6 +299,41 @@ TEST_F(CoreTablesTest, ALockedTableRefusesTheOthersMaintenance) {
   ASSERT_EQ(harness_->Request(other, msgRelTableLock, release).Result, 0);
   ASSERT_TRUE(harness_->PumpUntil([&] { return harness_->Core().Tasks().UnfinishedCount() == 0; }));
   EXPECT_EQ(harness_->Request(c_, msgRenameTable, rename).Result, 0);
+}
+
+// A transaction that has changed something holds the store until it ends:
+// the other clients' changes and maintenance are refused meanwhile, and a
+// connection lost in the middle rolls it back.
+TEST_F(CoreTablesTest, ALostConnectionRollsItsTransactionBack) {
+  const int32_t mine = OpenOrders(c_, db_);
+  TqdCoreConnection other = harness_->LoggedIn();
+  const int32_t otherDb = harness_->OpenDatabase(other, "sales");
+  const int32_t theirs = OpenOrders(other, otherDb);
+  ASSERT_GT(mine, 0);
+  ASSERT_GT(theirs, 0);
+  auto insert = [&](TqdCoreConnection c, int32_t cursor, int32_t id) {
+    TqdRecordWriter writer(*dict_);
+    writer.SetInteger(0, id);
+    std::vector<uint8_t> req(13, 0);
+    PutInt32LE(req.data(), cursor);
+    PutInt32LE(req.data() + 4, static_cast<int32_t>(writer.Bytes().size()));
+    req.insert(req.end(), writer.Bytes().begin(), writer.Bytes().end());
+    return harness_->Request(c, msgInsertRecord, req).Result;
+  };
+  std::vector<uint8_t> begin(5, 0);
+  PutInt32LE(begin.data(), db_);
+  auto began = harness_->Request(c_, msgBeginTran, begin);
+  ASSERT_EQ(began.Result, 0);
+  EXPECT_EQ(harness_->Request(c_, msgBeginTran, begin).Result, qdErrActiveTran);
+  ASSERT_EQ(insert(c_, mine, 900), 0);
+  EXPECT_EQ(insert(other, theirs, 901), qdErrTableBusy);
+  EXPECT_EQ(harness_->Request(other, msgPackTable, TableRequest(otherDb, "Orders")).Result, qdErrTableBusy);
+
+  harness_->Core().RemoveConnection(c_);
+  EXPECT_EQ(insert(other, theirs, 901), 0);
+  auto count = harness_->Request(other, msgGetRecordCount, Int32Reply(theirs));
+  ASSERT_EQ(count.Data.size(), 4u);
+  EXPECT_EQ(GetInt32LE(count.Data.data()), 41);  // 40, and 901; 900 went with its transaction
 }
 
 }  // namespace
