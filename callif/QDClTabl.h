@@ -68,6 +68,14 @@ class TQDClientTable : public TttBaseTable {
   TqdResult RelTableLock(bool all, int32_t lockType) override;
   TqdResult IsTableLocked(int32_t lockType, int32_t& locked) override;
   TqdResult RelRecordLock(bool all) override;
+  // BLOBs on the server (cursor_blobs.cpp).
+  TqdResult OpenBlob(uint8_t* record, int32_t field, int32_t openMode) override;
+  TqdResult GetBlob(uint8_t* record, int32_t field, uint32_t offset, uint32_t length, uint8_t* buffer,
+                    uint32_t& lengthRead) override;
+  TqdResult GetBlobSize(uint8_t* record, int32_t field, uint32_t& size) override;
+  TqdResult PutBlob(uint8_t* record, int32_t field, uint32_t offset, uint32_t length, const uint8_t* data) override;
+  TqdResult TruncateBlob(uint8_t* record, int32_t field, uint32_t length) override;
+  TqdResult FreeBlob(uint8_t* record, int32_t field) override;
   TqdResult SwitchToIndex(const char* indexName, const char* tagName, int16_t indexId, bool keepCurrent) override;
 
   TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
@@ -84,6 +92,9 @@ class TQDClientTable : public TttBaseTable {
   TqdResult ReadRecord(TqdMsgID msg, int32_t lock, uint8_t* record, uint8_t* properties);
   int32_t SearchKeyLength(bool keyItself);
   TqdResult WriteRecord(TqdMsgID msg, uint8_t flag, const uint8_t* record);
+  // The BLOB number a BLOB field of the record holds (0 for none); 9986,
+  // 9985 or 10030 (not a BLOB field) in `result` when there is none to be had.
+  int32_t BlobNumberOf(const uint8_t* record, int32_t field, TqdResult& result);
 
   TqdClientCommsEngine* commsEngine_;
   int32_t cursorId_ = -1;

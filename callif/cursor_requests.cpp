@@ -131,4 +131,12 @@ TqdRecord<kRelTableLockSize> EncodeRelTableLock(int32_t cursorId, bool all, uint
   return r;
 }
 
+std::vector<uint8_t> EncodeBlobRequest(int32_t cursorId, int32_t blob, std::initializer_list<uint32_t> numbers,
+                                       TqdBytesIn bytes) {
+  RecordWriter w(8 + 4 * numbers.size() + bytes.size());
+  w.Int32(cursorId).Int32(blob);
+  for (uint32_t n : numbers) w.Int32(static_cast<int32_t>(n));
+  return w.Bytes(bytes).Take();
+}
+
 }  // namespace qd

@@ -69,6 +69,12 @@ TqdRecord<kLockRecordSize> EncodeLockRequest(int32_t cursorId, uint8_t value);
 inline constexpr size_t kRelTableLockSize = 6;
 TqdRecord<kRelTableLockSize> EncodeRelTableLock(int32_t cursorId, bool all, uint8_t lock);
 
+// BLOB requests: id 4, BLOB number 4, then for get (1538) and put (1541)
+// offset 4 and length 4 (put: then the bytes), for truncate (1540) the
+// length 4; size (1539) and free (1542) nothing more.
+std::vector<uint8_t> EncodeBlobRequest(int32_t cursorId, int32_t blob, std::initializer_list<uint32_t> numbers,
+                                       TqdBytesIn bytes = {});
+
 // Delete (2052): id 4, record length 4 (0 without a record buffer).
 inline constexpr size_t kDeleteRecordSize = 8;
 TqdRecord<kDeleteRecordSize> EncodeDeleteRecord(int32_t cursorId, int32_t recordLength);

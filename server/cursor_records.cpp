@@ -135,4 +135,18 @@ std::optional<TqdLockRequest> ReadLockRequest(TqdBytes data, size_t size) {
   return IfOk(r, request);
 }
 
+std::optional<TqdBlobRequest> ReadBlobRequest(TqdBytes data, TqdBlobFields fields) {
+  using F = TqdBlobFields;
+  const bool offset = fields == F::OffsetAndLength || fields == F::OffsetLengthAndBytes;
+  const size_t size = 8 + (offset ? 8 : fields == F::Length ? 4 : 0);
+  FieldReader r(data, size);
+  TqdBlobRequest request;
+  request.CursorId = r.Int32();
+  request.Blob = r.Int32();
+  if (offset) request.Offset = static_cast<uint32_t>(r.Int32());
+  if (fields != F::Number) request.Length = static_cast<uint32_t>(r.Int32());
+  if (fields == F::OffsetLengthAndBytes) request.Bytes = Copy(r.Bytes(request.Length));
+  return IfOk(r, std::move(request));
+}
+
 }  // namespace qd

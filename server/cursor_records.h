@@ -112,6 +112,20 @@ struct TqdLockRequest {
 };
 std::optional<TqdLockRequest> ReadLockRequest(TqdBytes data, size_t size);
 
+// BLOB requests: cursor id 4, then the BLOB number 4 (all but create,
+// 1536), then: get (1538) offset 4 and length 4; truncate (1540) length 4;
+// put (1541) offset 4, length 4 and the bytes; size (1539) and free (1542)
+// nothing more.
+struct TqdBlobRequest {
+  int32_t CursorId = 0;
+  int32_t Blob = 0;
+  uint32_t Offset = 0;
+  uint32_t Length = 0;
+  std::vector<uint8_t> Bytes;  // put
+};
+enum class TqdBlobFields { Number, Length, OffsetAndLength, OffsetLengthAndBytes };
+std::optional<TqdBlobRequest> ReadBlobRequest(TqdBytes data, TqdBlobFields fields);
+
 // Delete (2052): cursor id 4, record length 4 (0: no buffer for the record
 // deleted).
 inline constexpr size_t kDeleteRecordRequestSize = 8;

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "base/QDLLExcp.h"
+#include "server/blob_store.h"
 #include "server/server_results.h"
 
 namespace qd {
@@ -93,6 +94,7 @@ void RunPackTable(TqdTableStore& store, const std::string& table, TqdTaskProgres
     progress.Total = rows + 2 * live * (dict->IndexCount() - 1);
     CompactRecords(store, tableId, progress);
     for (int32_t i = 1; i < dict->IndexCount(); ++i) RebuildIndexKeys(store, tableId, *dict, i, progress);
+    TqdBlobStore(store, tableId).RemoveUnnamed(*dict);
     txn.Commit();
   }
   progress.Reclaimed = ReclaimSpaceAfterPack(store, before);

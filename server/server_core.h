@@ -298,6 +298,13 @@ class TqdServerCore {
   void OnInsertRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnModifyRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnDeleteRecord(TqdCoreConnection, Client&, const TqdServerRequest&);
+  // core_blobs.cpp
+  void OnCreateBlob(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnGetBlob(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnGetBlobSize(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnTruncateBlob(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnPutBlob(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnFreeBlob(TqdCoreConnection, Client&, const TqdServerRequest&);
   // core_transactions.cpp
   void OnBeginTran(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnEndTran(TqdCoreConnection, Client&, const TqdServerRequest&);

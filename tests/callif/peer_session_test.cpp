@@ -7,6 +7,7 @@
 
 #include "base/endian.h"
 #include "callif/QDCLSess.h"
+#include "callif/QDClTabl.h"
 #include "callif/QDTTDbas.h"
 #include "callif/catalogue.h"
 #include "callif/request_records.h"
@@ -164,6 +165,48 @@ TEST(RequestPathTest, TheReplyBufferIsZeroedAndNoEngineAnswers11271) {
             qdErrNetUnknown);
   EXPECT_TRUE(std::all_of(std::begin(reply), std::end(reply), [](uint8_t b) { return b == 0; }));
   EXPECT_EQ(received, 0u);
+}
+
+// A BLOB reply that claims more than it holds, or more than was asked for,
+// fills no more of the caller's buffer than both allow; a free answered
+// 13058 clears the field here and sends no record.
+TEST_F(PeerSessionTest, BlobRepliesAreNeverTrustedBeyondTheAskOrTheBytes) {
+  PeerBehaviour b;
+  b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+    if (r.MsgID == msgGetBlob) {
+      std::vector<uint8_t> reply(4 + 8, 'x');
+      PutUInt32LE(reply.data(), 1000000);  // far more than it sends
+      e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, reply);
+      return true;
+    }
+    if (r.MsgID == msgFreeBlob) {
+      e.Reply(r.Connection, r.MsgID, qdErrBlobModified, kDataKindBlock, {});
+      return true;
+    }
+    return false;
+  };
+  Start(std::move(b));
+  TqdClientSession session(nullptr, nullptr, nullptr, nullptr, comms_.get());
+  session.SetServerName("QDTEST@127.0.0.1");
+  ASSERT_EQ(session.Connect(), qdOK);
+  TQDClientTable table(nullptr, nullptr, "Notes", nullptr, 0, 0, 0, 0, comms_.get());
+  table.Dictionary().AddField("Id", "", fkInt32, 10, 0, true);
+  table.Dictionary().AddField("Memo", "", fkBlobMemo, 0, 0, false);
+  table.BuildFieldDescs();
+  std::vector<uint8_t> record(static_cast<size_t>(table.RecordLength()));
+  table.InitRecord(record.data());
+  uint8_t number[4];
+  PutInt32LE(number, 77);
+  table.Dictionary().WriteFieldValue(1, record.data(), number);
+  for (uint32_t asked : {5u, 100u}) {
+    std::vector<uint8_t> buffer(asked);  // exactly what is asked: ASan sees any overrun
+    uint32_t read = 0;
+    ASSERT_EQ(table.GetBlob(record.data(), 2, 0, asked, buffer.data(), read), qdOK);
+    EXPECT_EQ(read, std::min(asked, 8u));
+  }
+  EXPECT_EQ(table.FreeBlob(record.data(), 2), qdErrBlobModified);
+  EXPECT_TRUE(table.Dictionary().FieldIsNull(1, record.data()));
+  EXPECT_EQ(Count(msgModifyRecord), 0u);
 }
 
 }  // namespace
