@@ -37,6 +37,7 @@ inline constexpr TqdResult qdErrActiveTran = 10256;        // 0x2810
 inline constexpr TqdResult qdErrNoActiveTran = 10257;      // 0x2811
 inline constexpr TqdResult qdErrNotApplicable = 10756;     // 0x2A04
 inline constexpr TqdResult qdErrMultipleInit = 10759;      // 0x2A07
+inline constexpr TqdResult qdErrNoExclusiveAccess = 10253;  // 0x280D
 inline constexpr TqdResult qdErrTableReadOnly = 10763;     // 0x2A0B
 inline constexpr TqdResult qdErrNoAssocIndex = 10764;      // 0x2A0C
 inline constexpr TqdResult qdErrIndexReadOnly = 10767;     // 0x2A0F

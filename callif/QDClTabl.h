@@ -59,6 +59,8 @@ class TQDClientTable : public TttBaseTable {
                      bool highInclusive) override;
   TqdResult ResetRange() override;
   TqdResult ExtractKey(const uint8_t* record, uint8_t* key) override;
+  TqdResult CloneCursor(bool readOnly, TttBaseTable*& cursor) override;
+  TqdResult SetToCursor(TttBaseTable* source) override;
   // Changing records on the server (cursor_records.cpp).
   TqdResult InsertRecord(int32_t lock, uint8_t* record) override;
   TqdResult ModifyRecord(uint8_t* record, bool releaseLock) override;

@@ -162,4 +162,38 @@ TqdResult TQDClientTable::ExtractKey(const uint8_t* record, uint8_t* key) {
                                TqdReplyTarget{.Buffer = key, .Length = static_cast<uint32_t>(KeyLength())}));
 }
 
+// Slot 29: the clone reads the same table by the same index from the same
+// position; it joins this cursor's collection and has its own copy of the
+// dictionary.
+TqdResult TQDClientTable::CloneCursor(bool readOnly, TttBaseTable*& cursor) {
+  cursor = nullptr;
+  SetResult(qdErrNoMemory);
+  auto request = EncodeLockRequest(cursorId_, readOnly ? 0 : 1);
+  uint8_t reply[4];
+  TqdResult result = SendRecord(commsEngine_, msgCloneCursor, request, reply, sizeof reply);
+  if (result != qdOK) return SetResult(result);
+  auto* clone = new TQDClientTable(Database(), Collection(), tableName_, indexName_.c_str(), indexId_, openMode_,
+                                   shareMode_, translationMode_, commsEngine_);
+  TqdMemoryStream copy;
+  dictionary_.SaveToStream(copy);
+  copy.Seek(0);
+  clone->dictionary_.LoadFromStream(copy);
+  clone->cursorId_ = GetInt32LE(reply);
+  clone->fullName_ = fullName_;
+  clone->SetOpen(IsOpen());
+  clone->BuildFieldDescs();
+  cursor = clone;
+  return SetResult(qdOK);
+}
+
+// Slot 97: only another cursor of this engine's tables can be followed.
+TqdResult TQDClientTable::SetToCursor(TttBaseTable* source) {
+  auto* from = dynamic_cast<TQDClientTable*>(source);
+  if (from == nullptr) return SetResult(qdErrInvalidHandle);
+  TqdRecord<8> request{};
+  PutInt32LE(request.data(), from->cursorId_);
+  PutInt32LE(request.data() + 4, cursorId_);
+  return SetResult(SendRecord(commsEngine_, msgSetToCursor, request));
+}
+
 }  // namespace qd

@@ -346,4 +346,56 @@ void TqdServerCore::OnExtractKey(TqdCoreConnection c, Client& client, const TqdS
                });
 }
 
+// Clone (1802): cursor id 4, open mode 1. The clone reads the same table by
+// the same index from the same position, within the same range; being the
+// same client's, it is let in even when the table is opened to itself.
+void TqdServerCore::OnCloneCursor(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
+  auto clone = ReadLockRequest(request.Data, kLockRequestSize);
+  Cursor* source = CursorOf(c, client, msgCloneCursor, clone ? std::optional(clone->CursorId) : std::nullopt);
+  if (source == nullptr) return;
+  if (!client.HasRoomForHandle()) {
+    Reply(c, msgCloneCursor, qdErrNoMemory);
+    return;
+  }
+  Cursor copy = *source;
+  const int32_t id = NextId();
+  client.Cursors[id] = std::move(copy);
+  Reply(c, msgCloneCursor, qdOK, Int32Reply(id));
+}
+
+// Set to cursor (1803): the source cursor's id 4, then this cursor's id 4.
+// This cursor goes to the source's record (found again in its own index),
+// or to the same end; a position between records carries over only within
+// one index (8709 otherwise). Both must read the same table (9986).
+void TqdServerCore::OnSetToCursor(TqdCoreConnection c, Client& client, const TqdServerRequest& request) {
+  auto ids = ReadTwoCursorsRequest(request.Data);
+  std::optional<int32_t> sourceId, targetId;
+  if (ids) {
+    sourceId = ids->first;
+    targetId = ids->second;
+  }
+  Cursor* source = CursorOf(c, client, msgSetToCursor, sourceId);
+  if (source == nullptr) return;
+  Cursor* target = CursorOf(c, client, msgSetToCursor, targetId);
+  if (target == nullptr) return;
+  if (LockKeyOf(client, *source) != LockKeyOf(client, *target)) {
+    Reply(c, msgSetToCursor, qdErrInvalidParam);
+    return;
+  }
+  WorkOnCursor(c, client, msgSetToCursor, targetId,
+               [from = source->Position, sameIndex = source->IndexId == target->IndexId](
+                   TqdRecordNavigator& nav, TqdServerCursorView& view) {
+                 if (from.Where == TqdCursorPosition::On) {
+                   auto found = nav.ByRid(from.Rid);
+                   if (!found) return TqdJobResult{qdErrRecDeleted, {}};
+                   view.Position = found->Position();
+                 } else if (from.Where == TqdCursorPosition::Before && !sameIndex) {
+                   return TqdJobResult{qdErrNoCurrRec, {}};
+                 } else {
+                   view.Position = from;
+                 }
+                 return TqdJobResult{};
+               });
+}
+
 }  // namespace qd

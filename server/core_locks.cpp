@@ -13,8 +13,25 @@
 namespace qd {
 
 bool TqdServerCore::TableInUse(TqdCoreConnection c, const std::string& directory, const std::string& table) {
-  return tasks_.TableBusy(directory, table) || locks_.LockedByOthers(PackKey(directory, table), c) ||
-         WrittenByOthers(c, directory);
+  return tasks_.TableBusy(directory, table) || HeldByOthers(c, directory, table);
+}
+
+bool TqdServerCore::HeldByOthers(TqdCoreConnection c, const std::string& directory, const std::string& table) {
+  const std::string key = PackKey(directory, table);
+  return locks_.LockedByOthers(key, c) || WrittenByOthers(c, directory) || OpenElsewhere(key, {c, -1}, true);
+}
+
+// Cursor ids start at 1: {c, 0} stands for a cursor of `c` not yet made,
+// {c, -1} for all of them.
+bool TqdServerCore::OpenElsewhere(const std::string& lockKey, TqdLockOwner self, bool exclusiveOnly) {
+  for (auto& [connection, client] : clients_) {
+    if (self.Cursor < 0 && connection == self.Connection) continue;
+    for (const auto& [id, cursor] : client.Cursors) {
+      if (connection == self.Connection && id == self.Cursor) continue;
+      if ((cursor.Exclusive || !exclusiveOnly) && LockKeyOf(client, cursor) == lockKey) return true;
+    }
+  }
+  return false;
 }
 
 std::string TqdServerCore::LockKeyOf(Client& client, const Cursor& cursor) {

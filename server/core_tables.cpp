@@ -86,15 +86,23 @@ void TqdServerCore::OnOpenTable(TqdCoreConnection c, Client& client, const TqdSe
         PutInt32LE(result.Data.data() + result.Data.size() - 4, index);
         return result;
       },
-      [this, dbId = open->DatabaseId, table](Client& owner, TqdJobResult& result) {
+      [this, c, dbId = open->DatabaseId, table, exclusive = !open->Shared](Client& owner, TqdJobResult& result) {
         if (result.Result != qdOK) return;
         if (!owner.HasRoomForHandle()) {
           result = {qdErrNoMemory, {}};
           return;
         }
+        // A table opened to itself is open nowhere else.
+        const std::string* d = DirectoryOf(owner, dbId);
+        if (d == nullptr || OpenElsewhere(PackKey(*d, table), {c, 0}, !exclusive)) {
+          result = {qdErrNoExclusiveAccess, {}};
+          return;
+        }
         int32_t cursor = NextId();
         // The index chosen is the reply's last word.
-        owner.Cursors[cursor] = Cursor{dbId, table, GetInt32LE(result.Data.data() + result.Data.size() - 4)};
+        Cursor opened{dbId, table, GetInt32LE(result.Data.data() + result.Data.size() - 4)};
+        opened.Exclusive = exclusive;
+        owner.Cursors[cursor] = std::move(opened);
         PutInt32LE(result.Data.data(), cursor);
       });
 }

@@ -19,7 +19,7 @@ void TqdServerCore::OnReindex(TqdCoreConnection c, Client& client, const TqdServ
   const std::string* dir =
       RequestDirectory(c, client, request, reindex.has_value(), reindex ? reindex->DatabaseId : 0);
   if (!dir) return;
-  if (locks_.LockedByOthers(PackKey(*dir, TableNameOf(reindex->Table)), c) || WrittenByOthers(c, *dir)) {
+  if (HeldByOthers(c, *dir, TableNameOf(reindex->Table))) {
     Reply(c, msgReindexTable, qdErrTableBusy);
     return;
   }
@@ -42,7 +42,7 @@ void TqdServerCore::OnPack(TqdCoreConnection c, Client& client, const TqdServerR
   auto pack = ReadTableRequest(request.Data);
   const std::string* dir = RequestDirectory(c, client, request, pack.has_value(), pack ? pack->DatabaseId : 0);
   if (!dir) return;
-  if (locks_.LockedByOthers(PackKey(*dir, TableNameOf(pack->Table)), c) || WrittenByOthers(c, *dir)) {
+  if (HeldByOthers(c, *dir, TableNameOf(pack->Table))) {
     Reply(c, msgPackTable, qdErrTableBusy);
     return;
   }

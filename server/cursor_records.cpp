@@ -149,4 +149,11 @@ std::optional<TqdBlobRequest> ReadBlobRequest(TqdBytes data, TqdBlobFields field
   return IfOk(r, std::move(request));
 }
 
+std::optional<std::pair<int32_t, int32_t>> ReadTwoCursorsRequest(TqdBytes data) {
+  FieldReader r(data, kTwoCursorsRequestSize);
+  int32_t source = r.Int32();
+  int32_t target = r.Int32();
+  return IfOk(r, std::make_pair(source, target));
+}
+
 }  // namespace qd

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "server/field_reader.h"
@@ -125,6 +126,10 @@ struct TqdBlobRequest {
 };
 enum class TqdBlobFields { Number, Length, OffsetAndLength, OffsetLengthAndBytes };
 std::optional<TqdBlobRequest> ReadBlobRequest(TqdBytes data, TqdBlobFields fields);
+
+// Set to cursor (1803): the source cursor's id 4, then this cursor's id 4.
+inline constexpr size_t kTwoCursorsRequestSize = 8;
+std::optional<std::pair<int32_t, int32_t>> ReadTwoCursorsRequest(TqdBytes data);
 
 // Delete (2052): cursor id 4, record length 4 (0: no buffer for the record
 // deleted).

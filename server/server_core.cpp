@@ -58,6 +58,8 @@ TqdServerCore::TqdServerCore(const TqdServerConfig& config, TqdCoreOutput& outpu
       {msgSetToBookmark, &TqdServerCore::OnSetToBookmark},
       {msgCompareBookmarks, &TqdServerCore::OnCompareBookmarks},
       {msgExtractKey, &TqdServerCore::OnExtractKey},
+      {msgCloneCursor, &TqdServerCore::OnCloneCursor},
+      {msgSetToCursor, &TqdServerCore::OnSetToCursor},
       {msgInsertRecord, &TqdServerCore::OnInsertRecord},
       {msgModifyRecord, &TqdServerCore::OnModifyRecord},
       {msgDeleteRecord, &TqdServerCore::OnDeleteRecord},

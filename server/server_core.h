@@ -146,6 +146,7 @@ class TqdServerCore {
     int32_t IndexId = 0;  // the index the cursor reads by
     TqdCursorPosition Position;
     TqdKeyRange Range;
+    bool Exclusive = false;  // opened with the table to itself
   };
   struct Client {
     std::string Address;
@@ -287,6 +288,8 @@ class TqdServerCore {
   void OnSetToBookmark(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnCompareBookmarks(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnExtractKey(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnCloneCursor(TqdCoreConnection, Client&, const TqdServerRequest&);
+  void OnSetToCursor(TqdCoreConnection, Client&, const TqdServerRequest&);
   // core_records.cpp
   // WorkOnCursor for a change of the table: refused (10243) while a task
   // works on it.
@@ -320,7 +323,13 @@ class TqdServerCore {
   // A task works on the table, or a cursor of another connection holds a
   // lock on it.
   bool TableInUse(TqdCoreConnection c, const std::string& directory, const std::string& table);
+  // Another connection holds a lock on the table, has it opened to itself,
+  // or has written in the directory inside its transaction.
+  bool HeldByOthers(TqdCoreConnection c, const std::string& directory, const std::string& table);
   std::string LockKeyOf(Client& client, const Cursor& cursor);
+  // Whether a cursor other than `self` has the table open (only one opened
+  // to itself, with `exclusiveOnly`).
+  bool OpenElsewhere(const std::string& lockKey, TqdLockOwner self, bool exclusiveOnly);
   void OnAcqTableLock(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnRelTableLock(TqdCoreConnection, Client&, const TqdServerRequest&);
   void OnIsTableLocked(TqdCoreConnection, Client&, const TqdServerRequest&);

@@ -65,6 +65,8 @@ std::optional<TqdOpenTableRequest> ReadOpenTableRequest(TqdBytes data) {
   request.Table = r.Name(kNameCapacity);
   request.IndexName = r.Name(kNameCapacity);
   request.IndexId = r.Int32();
+  request.ReadWrite = r.Byte() != 0;
+  request.Shared = r.Byte() != 0;
   return IfOk(r, std::move(request));
 }
 

@@ -65,6 +65,8 @@ struct TqdOpenTableRequest {
   std::string Table;
   std::string IndexName;
   int32_t IndexId;
+  bool ReadWrite;  // open byte 1
+  bool Shared;     // share byte 1; 0 asks for the table alone
 };
 std::optional<TqdOpenTableRequest> ReadOpenTableRequest(TqdBytes data);
 

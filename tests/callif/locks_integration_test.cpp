@@ -69,6 +69,59 @@ TEST_P(LocksTest, ATableWriteLockKeepsTheOthersLocksAndChangesOut) {
   EXPECT_EQ(table_->AcqTableLock(kBdeWriteLock), qdOK);
 }
 
+// A table opened to itself is opened nowhere else meanwhile, and another
+// client's maintenance of it is refused; closing it lets everyone in.
+TEST_P(LocksTest, ATableOpenedExclusivelyIsOpenNowhereElse) {
+  db_ = OpenSales();
+  hDBICur alone = nullptr, second = nullptr;
+  ASSERT_EQ(Engine().OpenTable(db_, "Customers", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, 0, false,
+                               nullptr, alone),
+            qdOK);
+  EXPECT_EQ(Engine().OpenTable(db_, "Customers", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
+                               nullptr, second),
+            qdErrNoExclusiveAccess);
+  EXPECT_EQ(Engine().OpenTable(db_, "Customers", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, 0, false,
+                               nullptr, second),
+            qdErrNoExclusiveAccess);
+  // A clone is the same client's and comes in.
+  hDBICur clone = nullptr;
+  ASSERT_EQ(Engine().CloseCursor(alone), qdOK);
+  ASSERT_EQ(Engine().OpenTable(db_, "Customers", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
+                               nullptr, second),
+            qdOK);
+  EXPECT_EQ(Engine().OpenTable(db_, "Customers", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, 0, false,
+                               nullptr, alone),
+            qdErrNoExclusiveAccess);
+  EXPECT_EQ(Engine().CloneCursor(second, false, clone), qdOK);
+}
+
+// A clone starts where its cursor stood and then goes its own way; a
+// cursor on another index can be set to another cursor's record.
+TEST_P(LocksTest, ClonesAndCursorsFollowingCursors) {
+  OpenCustomers();
+  Switch(1);
+  ASSERT_EQ(table_->GetRecordForKey(true, 0, 0, IdKey(151).data(), dbiNOLOCK, record_.data()), qdOK);
+  TttBaseTable* cloned = nullptr;
+  ASSERT_EQ(table_->CloneCursor(false, cloned), qdOK);
+  auto* clone = dynamic_cast<TQDClientTable*>(cloned);
+  ASSERT_NE(clone, nullptr);
+  EXPECT_NE(clone->CursorId(), table_->CursorId());
+  ASSERT_EQ(clone->GetRecord(dbiNOLOCK, record_.data(), nullptr), qdOK);
+  EXPECT_EQ(Id(record_), 151);
+  ASSERT_EQ(clone->GetNextRecord(dbiNOLOCK, record_.data(), nullptr), qdOK);
+  EXPECT_EQ(Id(record_), 152);
+  ASSERT_EQ(table_->GetRecord(dbiNOLOCK, record_.data(), nullptr), qdOK);
+  EXPECT_EQ(Id(record_), 151);
+
+  OpenSecond();
+  ASSERT_EQ(other_->SwitchToIndex("ByName", nullptr, 0, false), qdOK);
+  ASSERT_EQ(other_->SetToCursor(clone), qdOK);
+  ASSERT_EQ(other_->GetRecord(dbiNOLOCK, record_.data(), nullptr), qdOK);
+  EXPECT_EQ(Id(record_), 152);
+  TqdEmptyTable foreign(nullptr, "EMPTY", nullptr);
+  EXPECT_EQ(other_->SetToCursor(&foreign), qdErrInvalidHandle);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, LocksTest, testing::Bool(), test::ParamName);
 
 }  // namespace

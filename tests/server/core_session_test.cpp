@@ -75,7 +75,7 @@ TEST_F(CoreTest, LoginOutcomes) {
 
 TEST_F(CoreTest, UnknownMessagesAreNotSupported) {
   TqdCoreConnection c = harness_->LoggedIn();
-  for (TqdMsgID msg : {1u, 1024u, 1538u, 1802u, 99999u}) {
+  for (TqdMsgID msg : {1u, 300u, 1537u, 2057u, 99999u}) {
     auto r = harness_->Request(c, msg, {1, 2, 3});
     EXPECT_EQ(r.Msg, msg);
     EXPECT_EQ(r.Result, qdErrNotSupported);

@@ -336,5 +336,22 @@ TEST_F(CoreTablesTest, ALostConnectionRollsItsTransactionBack) {
   EXPECT_EQ(GetInt32LE(count.Data.data()), 41);  // 40, and 901; 900 went with its transaction
 }
 
+// A table another client opened to itself cannot be opened here nor be
+// maintained; once its cursor closes, both work.
+TEST_F(CoreTablesTest, ATableOpenedExclusivelyKeepsOthersOut) {
+  TqdCoreConnection other = harness_->LoggedIn();
+  const int32_t otherDb = harness_->OpenDatabase(other, "sales");
+  auto exclusive = OpenTableRequest("Orders", "", 0);
+  PutInt32LE(exclusive.data(), otherDb);
+  exclusive[73] = 0;  // not shared
+  auto opened = harness_->Request(other, msgOpenTable, exclusive);
+  ASSERT_EQ(opened.Result, 0);
+  const int32_t cursor = GetInt32LE(opened.Data.data());
+  EXPECT_EQ(harness_->Request(c_, msgOpenTable, OpenTableRequest("Orders", "", 0)).Result, qdErrNoExclusiveAccess);
+  EXPECT_EQ(harness_->Request(c_, msgPackTable, TableRequest(db_, "Orders")).Result, qdErrTableBusy);
+  ASSERT_EQ(harness_->Request(other, msgCloseCursor, Int32Reply(cursor)).Result, 0);
+  EXPECT_GT(OpenOrders(c_, db_), 0);
+}
+
 }  // namespace
 }  // namespace qd
