@@ -245,13 +245,17 @@ TEST_P(ServerIntegration, MalformedRequestsAfterLoginAreAnsweredWithCodes) {
   const TqdMsgID blockReplies[] = {msgCloseDatabase, msgAddAlias,    msgOpenDatabase, msgOpenSession,
                                    msgCloseSession,  msgReindexTable, msgPackTable,   msgGetTaskStatus,
                                    msgRestructureTable, msgDeleteTable, msgRenameTable, msgEmptyTable,
-                                   msgAddIndex,      msgDeleteIndex, msgCloseCursor,  4321};
+                                   msgAddIndex,      msgDeleteIndex, msgCloseCursor,  msgBeginTran, msgEndTran, 4321};
   const TqdMsgID streamReplies[] = {msgGetAliasList, msgGetTableList, msgOpenTable, msgGetDictionary};
   // These begin with a cursor id: half of their records name an open cursor.
   const TqdMsgID cursorReplies[] = {msgSetToBegin,  msgSetToEnd,       msgResetRange,      msgGetRecord,
                                     msgGetNextRecord, msgGetPriorRecord, msgGetRecordCount, msgSetToKey,
                                     msgGetRecordForKey, msgSetRange,   msgGetBookmark,     msgSetToBookmark,
-                                    msgCompareBookmarks, msgExtractKey, msgSwitchToIndex};
+                                    msgCompareBookmarks, msgExtractKey, msgSwitchToIndex, msgInsertRecord,
+                                    msgModifyRecord, msgDeleteRecord, msgAcqTableLock,  msgRelTableLock,
+                                    msgIsTableLocked, msgRelRecordLock, msgCreateBlob, msgGetBlob,
+                                    msgGetBlobSize,   msgTruncateBlob, msgPutBlob,      msgFreeBlob,
+                                    msgCloneCursor,   msgSetToCursor};
   Bytes open(74, 0);
   PutInt32LE(open.data(), db);
   PutShortString(open.data() + 4, "Customers", 31);
