@@ -120,6 +120,9 @@ enum DatasetStringId : int32_t {
   dsDatabaseRefCount = 54571,
   dsReadOnlyWhenReadOnly = 54572,
   dsIndexNameMissing = 54575,
+  dsBlobWhileFiltering = 54577,
+  dsBlobFieldReadOnly = 54578,
+  dsBlobNotEditing = 54579,
 };
 
 }  // namespace qd

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "callif/QDTTBapi.h"
+#include "components/blob_stream.h"
 #include "components/index_entry.h"
 #include "framework/dataset.h"
 
@@ -59,6 +60,11 @@ class TqdTable final : public TqdDataSet {
   // Reads the index (and field) definitions when they are not up to date.
   void UpdateIndexDefs();
   void UpdateFieldDefs();
+
+  // A stream over a BLOB field of the current record (see TqdBlobStream).
+  std::unique_ptr<TqdBlobStream> CreateBlobStream(TqdBlobField& field, TqdBlobStreamMode mode, TqdBlobRecord record) {
+    return std::make_unique<TqdBlobStream>(*this, field, mode, std::move(record));
+  }
 
   // The cursor while open, else nullptr.
   hDBICur Handle() const { return cursor_; }
