@@ -8,8 +8,7 @@
 
 #include "callif/QDClTabl.h"
 #include "dict/QDCLConv.h"
-#include "server/path_guard.h"
-#include "server/table_store.h"
+#include "tests/support/notes_table.h"
 #include "tests/callif/cursor_fixture.h"
 #include "tests/callif/poll_task.h"
 
@@ -19,15 +18,7 @@ namespace {
 class BlobsTest : public test::CursorServerTest {
  protected:
   void OpenNotes() {
-    {
-      TqdTableStore store(*CanonicalDirectory(dir_.Path() + "/sales"));
-      TqdDataDictionary dict;
-      dict.AddField("Id", "", fkInt32, 10, 0, true);
-      dict.AddField("Memo", "", fkBlobMemo, 0, 0, false);
-      const int32_t id[] = {0};
-      dict.AddCompositeIndex("ById", "", 0, id, false, true, false);
-      store.CreateTable("Notes", dict, true);
-    }
+    test::MakeNotesTable(dir_.Path() + "/sales");
     db_ = OpenSales();
     cursor_ = OpenTable(db_, "Notes");
     table_ = LiveObject<TQDClientTable>(cursor_);

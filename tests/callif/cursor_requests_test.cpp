@@ -4,17 +4,14 @@
 #include <vector>
 
 #include "callif/cursor_requests.h"
+#include "tests/support/byte_list.h"
 
 namespace qd {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Of(std::initializer_list<int> values) {
-  Bytes out;
-  for (int v : values) out.push_back(static_cast<uint8_t>(v));
-  return out;
-}
+using test::Of;
 
 TEST(CursorRequestsTest, ExactBytes) {
   const Bytes key = Of({0xA1, 0xA2, 0xA3});

@@ -10,9 +10,8 @@
 #include "callif/QDClEng.h"
 #include "callif/QDClTabl.h"
 #include "error_text.h"
-#include "server/path_guard.h"
-#include "server/table_store.h"
 #include "server_fixture.h"
+#include "tests/support/notes_table.h"
 
 namespace qd {
 namespace {
@@ -22,13 +21,7 @@ using test::ErrorOf;
 class BlobStreamTest : public test::ComponentServerTest {
  protected:
   void OpenNotes() {
-    {
-      TqdTableStore store(*CanonicalDirectory(dir_.Path() + "/sales"));
-      TqdDataDictionary dict;
-      dict.AddField("Id", "", fkInt32, 10, 0, true);
-      dict.AddField("Memo", "", fkBlobMemo, 0, 0, false);
-      store.CreateTable("Notes", dict, true);
-    }
+    test::MakeNotesTable(dir_.Path() + "/sales");
     Database("RIMain", "Sales").SetSessionName("[automatic]");
     table_ = &Table("RIMain", "Notes");
     table_->SetSessionName("[automatic]");

@@ -7,17 +7,14 @@
 
 #include "server/bookmark.h"
 #include "server/cursor_records.h"
+#include "tests/support/byte_list.h"
 
 namespace qd {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Of(std::initializer_list<int> values) {
-  Bytes out;
-  for (int v : values) out.push_back(static_cast<uint8_t>(v));
-  return out;
-}
+using test::Of;
 
 TEST(CursorRecordsTest, FieldsFromTheClientsBytes) {
   auto read = ReadReadRecordRequest(Of({4, 3, 2, 1, 40, 0, 0, 0, 27, 0, 0, 0, 2}));
