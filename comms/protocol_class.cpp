@@ -3,6 +3,7 @@
 #include "base/QDLLExcp.h"
 #include "base/string_ids.h"
 #include "comms/QDLLWsck.h"
+#include "comms/ipx_spx.h"
 #include "comms/single_user.h"
 
 namespace qd {
@@ -20,7 +21,7 @@ const TqdProtocolClass& TCPIPProtocolClass() {
   return c;
 }
 const TqdProtocolClass& IPXSPXProtocolClass() {
-  static const TqdProtocolClass c{"IPX/SPX", nullptr};
+  static const TqdProtocolClass c{"IPX/SPX", &Make<TqdIPXSPXProtocol>};
   return c;
 }
 const TqdProtocolClass& SingleUserProtocolClass() {

@@ -34,6 +34,14 @@ sockaddr_in SocketAddress(in_addr address, uint16_t port) {
   return sa;
 }
 
+in_addr LocalIPv4() {
+  char host[256] = {};
+  std::optional<in_addr> local;
+  if (gethostname(host, sizeof host - 1) == 0) local = ResolveIPv4(host);
+  if (!local) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockNoLocalAddress);
+  return *local;
+}
+
 uint16_t LocalPort(int fd) {
   sockaddr_in sa{};
   socklen_t len = sizeof sa;

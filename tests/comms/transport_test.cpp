@@ -1,5 +1,5 @@
 // Transport-specific behaviour: part sizes and acknowledgements on the
-// single-user transport, discovery and connecting over TCP/IP.
+// single-user transport, discovery and connecting over TCP/IP and IPX/SPX.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -19,9 +20,11 @@
 #include "base/QDLLExcp.h"
 #include "comms/QDCLCfg.h"
 #include "comms/keepalive.h"
+#include "comms/ipx_spx.h"
 #include "comms/single_user.h"
 #include "engine_fixture.h"
 #include "test_peer.h"
+#include "tests/support/free_ipx_offset.h"
 #include "tests/support/free_port.h"
 
 namespace qd::test {
@@ -196,42 +199,94 @@ TEST(SingleUserSocketDirectoryTest, OnlyAPrivateDirectoryIsUsed) {
   }
 }
 
-TEST(TcpTransportTest, DiscoveryOnLoopbackWithTheAddressOverride) {
-  uint16_t clientPort = FreeLoopbackPort(SOCK_DGRAM);
-  PeerBehaviour b;
-  b.ClientDiscoveryPort = clientPort;
-  TestPeer peer(PeerTransport::kTCP, b);
-  fs::path config = TempDir("cfg");
-  fs::create_directories(config / "Brackwater");
-  std::ofstream(config / "Brackwater" / "Quilldrive.conf")
-      << "[Client Configuration]\nProtocol=TCP/IP\nServerPort=" << peer.Port()
-      << "\nClientDiscoveryPort=" << clientPort << "\nDiscoveryAddress=127.0.0.1\n";
-  ScopedEnv env("XDG_CONFIG_DIRS", config.string());
-  TqdClientCommsEngine engine("PC1", *GetDefaultProtocolClass());
-  engine.Startup();
+// The Winsock transports (TCP/IP and IPX/SPX) set up from the settings file
+// as a client would be; `extra` holds the transport's endpoint keys.
+class WinsockTransportTest : public ::testing::TestWithParam<PeerTransport> {
+ protected:
+  bool Ipx() const { return GetParam() == PeerTransport::kIPXSPX; }
+  std::unique_ptr<TqdClientCommsEngine> ConfiguredClient(const std::string& extra) {
+    fs::create_directories(config_ / "Brackwater");
+    std::ofstream(config_ / "Brackwater" / "Quilldrive.conf")
+        << "[Client Configuration]\nProtocol=" << ProtocolClassOf(GetParam()).Name << "\n" << extra;
+    auto engine = std::make_unique<TqdClientCommsEngine>("PC1", *GetDefaultProtocolClass());
+    engine->Startup();
+    return engine;
+  }
+  ~WinsockTransportTest() override { fs::remove_all(config_); }
+  fs::path config_ = TempDir("cfg");
+  ScopedEnv env_{"XDG_CONFIG_DIRS", config_.string()};
+};
+
+INSTANTIATE_TEST_SUITE_P(Transports, WinsockTransportTest,
+                         ::testing::Values(PeerTransport::kTCP, PeerTransport::kIPXSPX), TransportName);
+
+// One broadcast reaches every server on the discovery port; each answer
+// becomes an entry whose address the engine attaches with.
+TEST_P(WinsockTransportTest, DiscoveryFindsTwoServersOnLoopback) {
+  int32_t offset = FreeIpxPortOffset();
+  uint16_t serverPort = Ipx() ? static_cast<uint16_t>(kIpxServerDiscoverySocket + offset) : FreeLoopbackPort(SOCK_DGRAM);
+  uint16_t clientPort = Ipx() ? static_cast<uint16_t>(kIpxClientDiscoverySocket + offset) : FreeLoopbackPort(SOCK_DGRAM);
+  std::vector<std::unique_ptr<TestPeer>> peers;
+  for (const char* name : {"QDONE", "QDTWO"}) {
+    PeerBehaviour b;
+    b.ServerName = name;
+    b.ServerDiscoveryPort = serverPort;
+    b.ClientDiscoveryPort = clientPort;
+    peers.push_back(std::make_unique<TestPeer>(GetParam(), b));
+  }
+  std::string extra = Ipx() ? "IPXPortOffset=" + std::to_string(offset) + "\nIPXDiscoveryAddress=127.255.255.255\n"
+                            : "ServerPort=" + std::to_string(serverPort) + "\nClientDiscoveryPort=" +
+                                  std::to_string(clientPort) + "\nDiscoveryAddress=127.255.255.255\n";
+  auto engine = ConfiguredClient(extra);
   std::vector<std::string> names;
-  engine.GetServerNames(names);
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_EQ(names[0].rfind("QDTEST", 0), 0u) << names[0];
-  // The entry is an address the engine attaches with.
-  EXPECT_EQ(engine.Attach(names[0], "bob", "secret"), qdOK);
-  fs::remove_all(config);
+  engine->GetServerNames(names);
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(names[i].rfind(i == 0 ? "QDONE@" : "QDTWO@", 0), 0u) << names[i];
+    std::string address = names[i].substr(6);
+    if (Ipx()) {
+      // The node is 00-00 and an IPv4 address of this host.
+      EXPECT_TRUE(ParseIpxAddress(address).has_value()) << address;
+      EXPECT_EQ(address.size(), kIpxAddressTextLength) << address;
+      EXPECT_EQ(address.rfind("00000000:00-00-", 0), 0u) << address;
+    }
+    static_cast<TqdWinsockProtocol&>(engine->Transport()).Endpoints.StreamPort = peers[i]->Port();
+    EXPECT_EQ(engine->Attach(names[i], "bob", "secret"), qdOK) << names[i];
+  }
 }
 
 // A refused connection is reported without the 5 s connect wait; an
-// address that names no host is reported as well. The names below fail
-// before any lookup leaves the machine (an empty label cannot be put in a
-// query), so the test depends neither on a name server nor on its timing.
-TEST(TcpTransportTest, RefusedOrUnresolvableServerIsReported) {
+// address that names no host is reported as well. The TCP/IP names below
+// fail before any lookup leaves the machine (an empty label cannot be put
+// in a query), so the test depends neither on a name server nor on its
+// timing; the IPX texts are malformed or name a node that is no IPv4 host.
+TEST_P(WinsockTransportTest, RefusedOrUnresolvableServerIsReported) {
   uint16_t closedPort = FreeLoopbackPort(SOCK_STREAM);  // nobody listens there now
-  TqdClientCommsEngine engine("PC1", TCPIPProtocolClass());
+  TqdClientCommsEngine engine("PC1", ProtocolClassOf(GetParam()));
   static_cast<TqdWinsockProtocol&>(engine.Transport()).Endpoints.StreamPort = closedPort;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(engine.Attach("x@127.0.0.1", "bob", ""), qdErrNetServerNotFound);
+  EXPECT_EQ(engine.Attach(std::string("x@") + LoopbackAddress(GetParam()), "bob", ""), qdErrNetServerNotFound);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kConnectWaitMs - 1000));
-  for (const char* address : {"x@no..such..host", "x@"}) {
+  std::vector<const char*> bad = {"x@no..such..host", "x@"};
+  if (Ipx()) bad = {"x@00000000:01-00-7F-00-00-01", "x@0000000G:00-00-7F-00-00-01", "x@127.0.0.1", "x@"};
+  for (const char* address : bad) {
     EXPECT_EQ(engine.Attach(address, "bob", ""), qdErrNetServerNotFound) << address;
   }
+}
+
+TEST_P(WinsockTransportTest, ModeErrorsAndSettings) {
+  std::unique_ptr<TqdBaseCommsProtocol> server = CreateProtocol(ProtocolClassOf(GetParam()), "QD", kListeningMode);
+  EXPECT_THROW(server->Call(LoopbackAddress(GetParam())), EqdCommsException);
+  std::unique_ptr<TqdBaseCommsProtocol> client = CreateProtocol(ProtocolClassOf(GetParam()), "QD", kCallingMode);
+  EXPECT_THROW(client->Listen(), EqdCommsException);
+  EXPECT_FALSE(client->LocalAddress().empty());
+  if (Ipx()) {
+    EXPECT_TRUE(ParseIpxAddress(client->LocalAddress()).has_value()) << client->LocalAddress();
+  }
+  EXPECT_EQ(client->MaxMsgSize(), 24576u);
+  EXPECT_FALSE(client->NeedsPartAck());
+  EXPECT_EQ(client->DiscoveryWait(), 250u);
 }
 
 // A server that stops reading (yet stays connected) must not hold a client's
@@ -293,19 +348,38 @@ TEST(TcpTransportTest, AKeepAliveToAResetConnectionRaisesNothing) {
   EXPECT_EQ(client.FindConnection(handle), nullptr);
 }
 
-TEST(TcpTransportTest, ModeErrors) {
-  TqdTCPIPProtocol server("QD", kListeningMode);
-  EXPECT_THROW(server.Call("127.0.0.1"), EqdCommsException);
-  TqdTCPIPProtocol client("QD", kCallingMode);
-  EXPECT_THROW(client.Listen(), EqdCommsException);
-  EXPECT_FALSE(client.LocalAddress().empty());
-  EXPECT_EQ(client.MaxMsgSize(), 24576u);
-  EXPECT_FALSE(client.NeedsPartAck());
+TEST(ProtocolClassTest, TransportsWithoutAnEmulationYetRaise) {
+  EXPECT_THROW(TqdClientCommsEngine("PC1", NetBIOSProtocolClass()), EqdNetBIOSException);
 }
 
-TEST(ProtocolClassTest, TransportsWithoutAnEmulationYetRaise) {
-  EXPECT_THROW(TqdClientCommsEngine("PC1", IPXSPXProtocolClass()), EqdWinsockException);
-  EXPECT_THROW(TqdClientCommsEngine("PC1", NetBIOSProtocolClass()), EqdNetBIOSException);
+// The IPX/SPX emulation's settings: defaults, the keys, and values out of
+// range that keep the defaults.
+TEST(IpxSettingsTest, OffsetAndDiscoveryAddressFromTheClientConfiguration) {
+  struct Case {
+    const char* lines;
+    int32_t offset;
+    const char* address;
+  };
+  const Case cases[] = {
+      {"", 10000, "255.255.255.255"},
+      {"IPXPortOffset=0\nIPXDiscoveryAddress=127.255.255.255\n", 0, "127.255.255.255"},
+      {"IPXPortOffset=40346\n", 40346, "255.255.255.255"},
+      {"IPXPortOffset=40347\nIPXDiscoveryAddress=broadcast\n", 10000, "255.255.255.255"},
+      {"IPXPortOffset=-1\n", 10000, "255.255.255.255"},
+  };
+  for (const Case& c : cases) {
+    fs::path config = TempDir("cfg");
+    fs::create_directories(config / "Brackwater");
+    std::ofstream(config / "Brackwater" / "Quilldrive.conf") << "[Client Configuration]\n" << c.lines;
+    ScopedEnv env("XDG_CONFIG_DIRS", config.string());
+    TqdIPXSPXProtocol client("PC1", kCallingMode);
+    EXPECT_EQ(client.Emulation().PortOffset, c.offset) << c.lines;
+    EXPECT_EQ(client.Emulation().DiscoveryAddress, c.address) << c.lines;
+    EXPECT_EQ(client.Endpoints.StreamPort, 25189 + c.offset) << c.lines;
+    EXPECT_EQ(client.Endpoints.ServerDiscoveryPort, 24677 + c.offset) << c.lines;
+    EXPECT_EQ(client.Endpoints.ClientDiscoveryPort, 24933 + c.offset) << c.lines;
+    fs::remove_all(config);
+  }
 }
 
 }  // namespace
