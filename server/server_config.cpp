@@ -62,6 +62,8 @@ bool ParseTransports(const std::string& text, std::vector<TqdServerTransport>& o
       transport = TqdServerTransport::TCPIP;
     } else if (EqualNoCase(name, "Single User")) {
       transport = TqdServerTransport::SingleUser;
+    } else if (EqualNoCase(name, "IPX/SPX")) {
+      transport = TqdServerTransport::IPXSPX;
     } else {
       return false;
     }
@@ -99,6 +101,7 @@ bool ServerKey(Collected& c, const std::string& key, const std::string& value) {
     cfg.BindAddress = value;
     return true;
   }
+  if (EqualNoCase(key, "IPXPortOffset")) return ParseBounded(value, 0, kMaxIpxPortOffset, cfg.IPXPortOffset);
   if (EqualNoCase(key, "Secure")) {
     if (value != "0" && value != "1") return false;
     cfg.Secure = value == "1";

@@ -20,6 +20,7 @@ TEST(ServerConfig, DefaultsWithUsersAndAliases) {
   EXPECT_EQ(cfg.Name, "QDSERVER");
   EXPECT_EQ(cfg.Port, 24677);
   EXPECT_EQ(cfg.ClientDiscoveryPort, 24933);
+  EXPECT_EQ(cfg.IPXPortOffset, 10000);
   EXPECT_TRUE(cfg.Secure);
   ASSERT_EQ(cfg.Transports.size(), 2u);
   EXPECT_EQ(cfg.Transports[0], TqdServerTransport::TCPIP);
@@ -38,15 +39,17 @@ TEST(ServerConfig, AllServerKeys) {
   dir.Make("data/a");
   TqdServerConfig cfg;
   std::string error;
-  ASSERT_TRUE(ParseServerConfig("[Server]\nName = HQ\nTransports = single user\nPort = 0\n"
-                                "ClientDiscoveryPort = 4000\nSecure = 0\nDataDir = data\n"
+  ASSERT_TRUE(ParseServerConfig("[Server]\nName = HQ\nTransports = single user, ipx/spx\nPort = 0\n"
+                                "ClientDiscoveryPort = 4000\nIPXPortOffset = 0\nSecure = 0\nDataDir = data\n"
                                 "KeepAliveInactivity = 400\nKeepAliveInterval = 300\nKeepAliveRetries = 2\n"
                                 "[Aliases]\nA = a\n",
                                 dir.Path(), cfg, error))
       << error;
   EXPECT_EQ(cfg.Name, "HQ");
-  ASSERT_EQ(cfg.Transports.size(), 1u);
+  ASSERT_EQ(cfg.Transports.size(), 2u);
   EXPECT_EQ(cfg.Transports[0], TqdServerTransport::SingleUser);
+  EXPECT_EQ(cfg.Transports[1], TqdServerTransport::IPXSPX);
+  EXPECT_EQ(cfg.IPXPortOffset, 0);
   EXPECT_EQ(cfg.Port, 0);
   EXPECT_EQ(cfg.ClientDiscoveryPort, 4000);
   EXPECT_FALSE(cfg.Secure);
@@ -71,6 +74,8 @@ TEST(ServerConfig, RejectsBadSettings) {
       {"[Server]\nKeepAliveInterval = 9999999999\n", "KeepAliveInterval"},
       {"[Server]\nKeepAliveRetries = 0\n", "KeepAliveRetries"},
       {"[Server]\nTransports = NetBIOS\n", "Transports"},
+      {"[Server]\nIPXPortOffset = 40347\n", "IPXPortOffset"},
+      {"[Server]\nIPXPortOffset = -1\n", "IPXPortOffset"},
       {"[Server]\nColour = red\n", "Colour"},
       {"[Aliases]\na/b = x\n", "a/b"},
       {"[Server]\nSecure = 0\n[Aliases]\nA = missing\n", "not an existing directory"},
