@@ -10,6 +10,8 @@
 
 #include <vector>
 
+#include "tests/support/free_port.h"
+
 namespace qd {
 namespace {
 
@@ -93,13 +95,7 @@ class IpxDatagramTest : public ::testing::Test {
  protected:
   IpxDatagramTest() {
     fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t len = sizeof sa;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-    port_ = ntohs(sa.sin_port);
+    port_ = test::BindLoopback(fd_);
     out_ = socket(AF_INET, SOCK_DGRAM, 0);
   }
   ~IpxDatagramTest() override {
