@@ -352,6 +352,37 @@ TEST(ProtocolClassTest, TransportsWithoutAnEmulationYetRaise) {
   EXPECT_THROW(TqdClientCommsEngine("PC1", NetBIOSProtocolClass()), EqdNetBIOSException);
 }
 
+// What a capture of discovery shows: the request is an IPX packet from the
+// client's discovery socket to the server discovery socket of every node.
+TEST(IpxTransportTest, ADiscoveryRequestIsAnIpxPacketOnTheWire) {
+  int32_t offset = FreeIpxPortOffset();
+  int listener = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<uint16_t>(kIpxServerDiscoverySocket + offset));
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  TqdClientCommsEngine engine("PC1", IPXSPXProtocolClass());
+  auto& transport = static_cast<TqdIPXSPXProtocol&>(engine.Transport());
+  transport.SetEmulation({offset, "127.255.255.255"});
+  std::vector<std::string> names;
+  engine.GetServerNames(names);
+  timeval wait{30, 0};
+  setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  uint8_t packet[64];
+  ASSERT_EQ(recv(listener, packet, sizeof packet, 0), 34);
+  close(listener);
+  std::vector<uint8_t> expected = {0xFF, 0xFF, 0x00, 0x22, 0x00, 0x04, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x60, 0x65};
+  std::vector<uint8_t> source(12);
+  TqdIpxAddress local = *ParseIpxAddress(transport.LocalAddress());
+  std::copy(local.Network.begin(), local.Network.end(), source.begin());
+  std::copy(local.Node.begin(), local.Node.end(), source.begin() + 4);
+  source[10] = 0x61;
+  source[11] = 0x65;
+  expected.insert(expected.end(), source.begin(), source.end());
+  expected.insert(expected.end(), {6, 0, 0, 0});
+  EXPECT_EQ(std::vector<uint8_t>(packet, packet + 34), expected);
+}
+
 // The IPX/SPX emulation's settings: defaults, the keys, and values out of
 // range that keep the defaults.
 TEST(IpxSettingsTest, OffsetAndDiscoveryAddressFromTheClientConfiguration) {
