@@ -26,14 +26,6 @@ void CloseSocket(TqdNotifyWindow& window, int& fd) {
   fd = -1;
 }
 
-sockaddr_in SocketAddress(in_addr address, uint16_t port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr = address;
-  sa.sin_port = htons(port);
-  return sa;
-}
-
 in_addr LocalIPv4() {
   char host[256] = {};
   std::optional<in_addr> local;

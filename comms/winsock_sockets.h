@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/inet_address.h"
 #include "platform/notify_window.h"
 
 namespace qd {
@@ -28,7 +29,6 @@ int OpenBoundSocket(TqdNotifyWindow& window, int type, const std::string& addres
 // Sets an integer socket option; raises on failure.
 void SetOption(int fd, int level, int option, int value);
 
-sockaddr_in SocketAddress(in_addr address, uint16_t port);
 // The first address of this host's own name; raises EqdWinsockException
 // (string 138) when it has none.
 in_addr LocalIPv4();

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/inet_address.h"
+
 namespace qd {
 namespace {
 
@@ -95,10 +97,7 @@ ssize_t SendIpxDatagram(int fd, const TqdIpxEmulation& emulation, const TqdIpxSo
   header.Source = from;
   EncodeIpxHeader(header, packet);
   if (size > 0) std::memcpy(packet + kIpxHeaderSize, data, size);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr = *host;
-  sa.sin_port = htons(emulation.PortOf(to.Socket));
+  sockaddr_in sa = SocketAddress(*host, emulation.PortOf(to.Socket));
   ssize_t n = sendto(fd, packet, header.Length, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
   return n < 0 ? n : std::max<ssize_t>(0, n - static_cast<ssize_t>(kIpxHeaderSize));
 }
