@@ -4,6 +4,7 @@
 #include "base/string_ids.h"
 #include "comms/QDLLWsck.h"
 #include "comms/ipx_spx.h"
+#include "comms/netbios_transport.h"
 #include "comms/single_user.h"
 
 namespace qd {
@@ -29,7 +30,7 @@ const TqdProtocolClass& SingleUserProtocolClass() {
   return c;
 }
 const TqdProtocolClass& NetBIOSProtocolClass() {
-  static const TqdProtocolClass c{"NetBIOS", nullptr};
+  static const TqdProtocolClass c{"NetBIOS", &Make<TqdNetBIOSProtocol>};
   return c;
 }
 

@@ -47,6 +47,7 @@ class TqdNetBIOSEngine {
     int ListenFd = -1;    // the session port, opened by the first listen
     std::map<uint8_t, TqdNetBIOSName> Names;  // by name number
     std::map<uint8_t, Session> Sessions;      // by LSN
+    uint8_t LastLsn = 0;                      // the number given last
     std::deque<NCB*> Listens;
     std::deque<NCB*> DatagramReceives;
   };
@@ -87,7 +88,7 @@ class TqdNetBIOSEngine {
   bool Flush(Lana& lana, uint8_t lsn);
   void CloseSession(Lana& lana, uint8_t lsn, uint8_t code);
   void Watch(Lana& lana, uint8_t lsn);
-  uint8_t FreeLsn(const Lana& lana) const;
+  uint8_t FreeLsn(Lana& lana);
   Lana* LanaOf(uint8_t number);
 
   TqdNetBIOSConfig config_;

@@ -33,9 +33,13 @@ std::vector<uint8_t> Packet(uint8_t type, const uint8_t* body, size_t size) {
 
 }  // namespace
 
-uint8_t TqdNetBIOSEngine::FreeLsn(const Lana& lana) const {
-  for (unsigned lsn = 1; lsn <= 254; ++lsn)
-    if (lana.Sessions.count(static_cast<uint8_t>(lsn)) == 0) return static_cast<uint8_t>(lsn);
+uint8_t TqdNetBIOSEngine::FreeLsn(Lana& lana) {
+  // Numbers go round rather than the lowest free one coming back at once,
+  // so that a late command for an ended session finds no other session.
+  for (unsigned i = 0; i < 254; ++i) {
+    lana.LastLsn = static_cast<uint8_t>(lana.LastLsn % 254 + 1);
+    if (lana.Sessions.count(lana.LastLsn) == 0) return lana.LastLsn;
+  }
   return 0;
 }
 

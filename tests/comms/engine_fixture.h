@@ -17,6 +17,7 @@
 #include "comms/QDClComm.h"
 #include "comms/keepalive.h"
 #include "test_peer.h"
+#include "tests/support/netbios_loopback.h"
 
 namespace qd::test {
 
@@ -51,10 +52,15 @@ class EngineTest : public ::testing::TestWithParam<PeerTransport> {
     engine_.reset();
     peer_.reset();
     ResetKeepAliveSettings();
+    ConfigureNetBIOS(TqdNetBIOSConfig{});  // stops the emulation of this test
   }
-  bool Winsock() const { return GetParam() != PeerTransport::kSingleUser; }
+  bool Winsock() const { return GetParam() == PeerTransport::kTCP || GetParam() == PeerTransport::kIPXSPX; }
 
   void StartPeer(PeerBehaviour behaviour = {}) {
+    // A fresh emulation for each peer: no name or session of an earlier one.
+    engine_.reset();
+    peer_.reset();
+    if (GetParam() == PeerTransport::kNetBIOS) ConfigureNetBIOS(LoopbackNetBIOS());
     peer_ = std::make_unique<TestPeer>(GetParam(), std::move(behaviour));
     engine_ = std::make_unique<TqdClientCommsEngine>("PC1", ProtocolClassOf(GetParam()));
     engine_->Startup();
@@ -85,7 +91,8 @@ class EngineTest : public ::testing::TestWithParam<PeerTransport> {
 
 // The transports every engine test runs over.
 inline auto AllTransports() {
-  return ::testing::Values(PeerTransport::kTCP, PeerTransport::kIPXSPX, PeerTransport::kSingleUser);
+  return ::testing::Values(PeerTransport::kTCP, PeerTransport::kIPXSPX, PeerTransport::kSingleUser,
+                           PeerTransport::kNetBIOS);
 }
 
 // The transport of a parameterised engine test, as its name.
@@ -93,6 +100,7 @@ inline std::string TransportName(const ::testing::TestParamInfo<PeerTransport>& 
   switch (info.param) {
     case PeerTransport::kTCP: return "TCP";
     case PeerTransport::kIPXSPX: return "IPXSPX";
+    case PeerTransport::kNetBIOS: return "NetBIOS";
     default: return "SingleUser";
   }
 }

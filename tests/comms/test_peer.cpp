@@ -8,6 +8,7 @@
 #include "base/padlock.h"
 #include "base/result_codes.h"
 #include "comms/ipx_spx.h"
+#include "comms/netbios_transport.h"
 #include "comms/scramble.h"
 
 namespace qd::test {
@@ -23,6 +24,7 @@ const TqdProtocolClass& ProtocolClassOf(PeerTransport transport) {
   switch (transport) {
     case PeerTransport::kTCP: return TCPIPProtocolClass();
     case PeerTransport::kIPXSPX: return IPXSPXProtocolClass();
+    case PeerTransport::kNetBIOS: return NetBIOSProtocolClass();
     default: return SingleUserProtocolClass();
   }
 }
@@ -31,6 +33,7 @@ const char* LoopbackAddress(PeerTransport transport) {
   switch (transport) {
     case PeerTransport::kTCP: return "127.0.0.1";
     case PeerTransport::kIPXSPX: return kIpxLoopback;
+    case PeerTransport::kNetBIOS: return "QDTEST";
     default: return "";
   }
 }
@@ -135,7 +138,9 @@ void TestPeer::Main(PeerTransport kind) {
   std::unique_ptr<TqdNotifyWindow> ackTimer;
   std::function<bool(TqdBaseCommsProtocol&, TqdConnectionHandle, size_t, uint8_t*)> inner;
   try {
-    if (kind != PeerTransport::kSingleUser) {
+    if (kind == PeerTransport::kNetBIOS) {
+      transport = std::make_unique<TqdNetBIOSProtocol>(behaviour_.ServerName, kListeningMode);
+    } else if (kind != PeerTransport::kSingleUser) {
       std::unique_ptr<TqdWinsockProtocol> winsock;
       if (kind == PeerTransport::kTCP)
         winsock = std::make_unique<TqdTCPIPProtocol>(behaviour_.ServerName, kListeningMode);
@@ -194,7 +199,8 @@ void TestPeer::Main(PeerTransport kind) {
       return inner(t, c, size, part);
     };
     transport->Start();
-    if (kind != PeerTransport::kSingleUser) {
+    if (kind == PeerTransport::kNetBIOS) transport->StartDatagramListen();
+    if (kind == PeerTransport::kTCP || kind == PeerTransport::kIPXSPX) {
       auto& winsock = static_cast<TqdWinsockProtocol&>(*transport);
       uint16_t discovery = behaviour_.ServerDiscoveryPort;
       winsock.Endpoints.ServerDiscoveryPort = discovery != 0 ? discovery : winsock.BoundStreamPort();

@@ -21,11 +21,12 @@
 
 namespace qd::test {
 
-enum class PeerTransport { kTCP, kIPXSPX, kSingleUser };
+enum class PeerTransport { kTCP, kIPXSPX, kSingleUser, kNetBIOS };
 
 // The client's transport class for a peer's transport.
 const TqdProtocolClass& ProtocolClassOf(PeerTransport transport);
-// The loopback host in the transport's address form ("" for single user).
+// The loopback host in the transport's address form ("" for single user,
+// the peer's name for NetBIOS).
 const char* LoopbackAddress(PeerTransport transport);
 // The IPX node of 127.0.0.1.
 inline constexpr const char* kIpxLoopback = "00000000:00-00-7F-00-00-01";

@@ -22,6 +22,7 @@
 #include "comms/keepalive.h"
 #include "comms/ipx_spx.h"
 #include "comms/single_user.h"
+#include "platform/netbios/netbios.h"
 #include "engine_fixture.h"
 #include "test_peer.h"
 #include "tests/support/free_ipx_offset.h"
@@ -348,8 +349,18 @@ TEST(TcpTransportTest, AKeepAliveToAResetConnectionRaisesNothing) {
   EXPECT_EQ(client.FindConnection(handle), nullptr);
 }
 
-TEST(ProtocolClassTest, TransportsWithoutAnEmulationYetRaise) {
-  EXPECT_THROW(TqdClientCommsEngine("PC1", NetBIOSProtocolClass()), EqdNetBIOSException);
+// A site without NetBIOS gets text 132 when the transport is created.
+TEST(ProtocolClassTest, AnAbsentNetBIOSRaises132) {
+  TqdNetBIOSConfig absent;
+  absent.Present = false;
+  ConfigureNetBIOS(absent);
+  try {
+    TqdClientCommsEngine engine("PC1", NetBIOSProtocolClass());
+    ADD_FAILURE() << "created without NetBIOS";
+  } catch (const EqdNetBIOSException& e) {
+    EXPECT_STREQ(e.what(), "NetBIOS communications: NetBIOS driver not found");
+  }
+  ConfigureNetBIOS(TqdNetBIOSConfig{});
 }
 
 // What a capture of discovery shows: the request is an IPX packet from the
