@@ -1,6 +1,7 @@
 // The server's configuration file: an INI file with the sections [Server]
 // (Name, Transports, Port, ClientDiscoveryPort, BindAddress, IPXPortOffset,
-// Secure, DataDir, KeepAliveInactivity, KeepAliveInterval,
+// NetBIOSInterfaces, NetBIOSNamePort, NetBIOSDatagramPort,
+// NetBIOSSessionPort, NetBIOSBroadcastAddress, Secure, DataDir, KeepAliveInactivity, KeepAliveInterval,
 // KeepAliveRetries), [Users]
 // (name = password) and [Aliases] (alias = directory). Directories given
 // relative are taken from the config file's directory (DataDir) or from
@@ -16,6 +17,7 @@
 
 #include "comms/keepalive.h"
 #include "platform/ipx_emulation.h"
+#include "platform/netbios/netbios.h"
 
 namespace qd {
 
@@ -26,7 +28,7 @@ inline constexpr size_t kServerNameCapacity = 31;
 inline constexpr size_t kAliasNameCapacity = 31;
 inline constexpr size_t kUserNameCapacity = 31;
 
-enum class TqdServerTransport { TCPIP, SingleUser, IPXSPX };
+enum class TqdServerTransport { TCPIP, SingleUser, IPXSPX, NetBIOS };
 
 struct TqdAliasEntry {
   std::string Name;
@@ -44,6 +46,9 @@ struct TqdServerConfig {
   // server's) and 24933 (the clients') are served on these ports plus the
   // offset; with Port 0 the SPX stream takes any free port too (tests).
   int32_t IPXPortOffset = kDefaultIpxPortOffset;
+  // NetBIOS: the emulation's interfaces (one LANA each), ports and
+  // broadcast address; the server registers its Name up to the first ".".
+  TqdNetBIOSConfig NetBIOS{};
   bool Secure = true;
   std::string DataDir;                          // canonical absolute path
   std::map<std::string, std::string> Users;     // name (as written) -> password

@@ -4,6 +4,7 @@
 
 #include "comms/QDLLWsck.h"
 #include "comms/ipx_spx.h"
+#include "comms/netbios_transport.h"
 #include "comms/single_user.h"
 
 namespace qd {
@@ -103,6 +104,15 @@ std::string TqdServerRunner::StartIPXSPX() {
          ", discovery on UDP port " + std::to_string(ipx.BoundDiscoveryPort());
 }
 
+std::string TqdServerRunner::StartNetBIOS() {
+  ConfigureNetBIOS(config_.NetBIOS);
+  auto owned = std::make_unique<TqdNetBIOSProtocol>(config_.Name, kListeningMode);
+  TqdNetBIOSProtocol& netbios = *owned;
+  Serve(std::move(owned), true);
+  return "NetBIOS name " + netbios.LocalAddress() + " on " + std::to_string(netbios.Lanas().size()) +
+         " LANA(s), session port " + std::to_string(config_.NetBIOS.SessionPort);
+}
+
 std::vector<std::string> TqdServerRunner::Start() {
   std::vector<std::string> lines;
   SetKeepAliveSettings(config_.KeepAlive);
@@ -111,6 +121,8 @@ std::vector<std::string> TqdServerRunner::Start() {
       lines.push_back(StartTCPIP());
     } else if (kind == TqdServerTransport::IPXSPX) {
       lines.push_back(StartIPXSPX());
+    } else if (kind == TqdServerTransport::NetBIOS) {
+      lines.push_back(StartNetBIOS());
     } else {
       auto owned = std::make_unique<TqdSingleUserProtocol>(config_.Name, kListeningMode);
       TqdSingleUserProtocol& single = *owned;

@@ -1,6 +1,7 @@
 // The glue between the core and the listening transports: TCP/IP (stream
 // port and discovery on UDP), IPX/SPX (the same on the emulation's ports)
-// and the single-user socket, each with a
+// NetBIOS (on the emulation configured from the file) and the single-user
+// socket, each with a
 // server endpoint that puts requests together and sends replies in parts;
 // a notify window that runs the core's timer and the workers'
 // completions; the loop that serves until Stop() (SIGINT/SIGTERM). Each
@@ -52,6 +53,7 @@ class TqdServerRunner : private TqdCoreOutput {
   void Serve(std::unique_ptr<TqdBaseCommsProtocol> transport, bool discovery);
   std::string StartTCPIP();
   std::string StartIPXSPX();
+  std::string StartNetBIOS();
 
   // TqdCoreOutput
   void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,

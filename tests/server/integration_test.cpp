@@ -18,6 +18,7 @@
 #include "comms/QDClComm.h"
 #include "comms/QDLLWsck.h"
 #include "comms/ipx_spx.h"
+#include "platform/netbios/netbios.h"
 #include "server/demo_data.h"
 #include "server/maintenance.h"
 #include "server/server_core.h"
@@ -28,6 +29,7 @@
 #include "tests/comms/raw_client.h"
 #include "tests/support/free_ipx_offset.h"
 #include "tests/support/free_port.h"
+#include "tests/support/netbios_loopback.h"
 
 namespace qd {
 namespace {
@@ -35,15 +37,20 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // The transport a test reaches the server by.
-enum class Via { kTCPIP, kIPXSPX, kSingleUser };
+enum class Via { kTCPIP, kIPXSPX, kSingleUser, kNetBIOS };
 constexpr const char* kIpxLoopback = "00000000:00-00-7F-00-00-01";
 
 class ServerIntegration : public testing::TestWithParam<Via> {
  protected:
-  bool Winsock() const { return GetParam() != Via::kSingleUser; }
+  bool Winsock() const { return GetParam() == Via::kTCPIP || GetParam() == Via::kIPXSPX; }
   // The client's name for this host in the transport's address form.
   std::string Host() const {
-    return GetParam() == Via::kTCPIP ? "127.0.0.1" : GetParam() == Via::kIPXSPX ? kIpxLoopback : kLocalAddress;
+    switch (GetParam()) {
+      case Via::kTCPIP: return "127.0.0.1";
+      case Via::kIPXSPX: return kIpxLoopback;
+      case Via::kNetBIOS: return "QDTESTSRV";  // a NetBIOS address is the server's name
+      default: return kLocalAddress;
+    }
   }
   uint16_t StreamPort() const { return GetParam() == Via::kTCPIP ? server_->TcpPort() : server_->SpxPort(); }
   void SetUp() override {
@@ -51,10 +58,18 @@ class ServerIntegration : public testing::TestWithParam<Via> {
     ASSERT_TRUE(MakeDemoData(dir_.Path(), 2, Records(), error)) << error;
     clientDiscoveryPort_ = test::FreeLoopbackPort(SOCK_DGRAM);
     ipxPortOffset_ = test::FreeIpxPortOffset();
+    netbios_ = test::LoopbackNetBIOS();
+    ConfigureNetBIOS(netbios_);  // the clients' side, shared by every client of the test
     std::ofstream(dir_.Path() + "/test.conf")
-        << "[Server]\nName = QDTESTSRV\nTransports = TCP/IP, IPX/SPX, Single User\nPort = 0\nClientDiscoveryPort = "
-        << clientDiscoveryPort_ << "\nIPXPortOffset = " << ipxPortOffset_ << "\nSecure = 1\nDataDir = .\n[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
+        << "[Server]\nName = QDTESTSRV\nTransports = TCP/IP, IPX/SPX, NetBIOS, Single User\nPort = 0\nClientDiscoveryPort = "
+        << clientDiscoveryPort_ << "\nIPXPortOffset = " << ipxPortOffset_ << "\nNetBIOSInterfaces = 127.0.0.1"
+        << "\nNetBIOSNamePort = " << netbios_.NamePort << "\nNetBIOSDatagramPort = " << netbios_.DatagramPort
+        << "\nNetBIOSSessionPort = " << netbios_.SessionPort << "\nNetBIOSBroadcastAddress = 127.255.255.255\nSecure = 1\nDataDir = .\n[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
     StartServer();
+  }
+  void TearDown() override {
+    server_.reset();
+    ConfigureNetBIOS(TqdNetBIOSConfig{});  // stops this test's emulation
   }
   virtual int Records() const { return 2000; }
   void StartServer() {
@@ -65,9 +80,10 @@ class ServerIntegration : public testing::TestWithParam<Via> {
   std::string SocketPath() const { return dir_.Path() + "/single-user"; }
   std::unique_ptr<TqdClientCommsEngine> Client() {
     setenv("QUILLDRIVE_SINGLE_USER_SOCKET", SocketPath().c_str(), 1);
-    const TqdProtocolClass& kind = GetParam() == Via::kTCPIP    ? TCPIPProtocolClass()
-                                   : GetParam() == Via::kIPXSPX ? IPXSPXProtocolClass()
-                                                                : SingleUserProtocolClass();
+    const TqdProtocolClass& kind = GetParam() == Via::kTCPIP     ? TCPIPProtocolClass()
+                                   : GetParam() == Via::kIPXSPX  ? IPXSPXProtocolClass()
+                                   : GetParam() == Via::kNetBIOS ? NetBIOSProtocolClass()
+                                                                 : SingleUserProtocolClass();
     auto engine = std::make_unique<TqdClientCommsEngine>("tester", kind);
     engine->Startup();
     if (GetParam() == Via::kIPXSPX) {
@@ -82,7 +98,7 @@ class ServerIntegration : public testing::TestWithParam<Via> {
     if (Winsock()) static_cast<TqdWinsockProtocol&>(engine->Transport()).Endpoints.StreamPort = StreamPort();
     return engine;
   }
-  std::string Address() const { return Winsock() ? "QDTESTSRV@" + Host() : "local server"; }
+  std::string Address() const { return GetParam() != Via::kSingleUser ? "QDTESTSRV@" + Host() : "local server"; }
   std::unique_ptr<TqdClientCommsEngine> LoggedIn() {
     auto engine = Client();
     EXPECT_EQ(engine->Attach(Address(), "demo", "demo"), 0);
@@ -124,6 +140,7 @@ class ServerIntegration : public testing::TestWithParam<Via> {
   test::TempDir dir_;
   uint16_t clientDiscoveryPort_ = 0;
   int32_t ipxPortOffset_ = 0;
+  TqdNetBIOSConfig netbios_;
   std::unique_ptr<test::ServerProcess> server_;
 };
 
@@ -132,7 +149,9 @@ TEST_P(ServerIntegration, DiscoveryFindsTheServer) {
   std::vector<std::string> names;
   engine->GetServerNames(names);
   ASSERT_FALSE(names.empty());
-  EXPECT_EQ(names[0].substr(0, Winsock() ? 10 : 12), Winsock() ? "QDTESTSRV@" : "local server");
+  // A NetBIOS server's address is its name: the entry is the name alone.
+  const char* expected = Winsock() ? "QDTESTSRV@" : GetParam() == Via::kNetBIOS ? "QDTESTSRV" : "local server";
+  EXPECT_EQ(names[0].substr(0, std::string(expected).size()), expected);
   if (GetParam() == Via::kIPXSPX) {
     // The server tells its address in the IPX form, node 00-00 and IPv4.
     EXPECT_EQ(names[0].substr(10, 15), "00000000:00-00-") << names[0];
@@ -153,14 +172,16 @@ TEST_P(ServerIntegration, WrongPasswordIsRefusedAndTheNextTryWorks) {
   Bytes session(4);
   EXPECT_EQ(Block(*engine, msgOpenSession, {}, session), 0);
   EXPECT_TRUE(server_->ReadUntil("hung up after a failed login: user \"nobody\""));
+  // A NetBIOS client is known by its random name "QDC_" and 11 letters.
   EXPECT_NE(server_->Output().find("login failed: user \"demo\" from " +
-                                   Host()),
+                                   (GetParam() == Via::kNetBIOS ? std::string("QDC_") : Host())),
             std::string::npos);
 }
 
 // Clients that send an attach and vanish before its reply is sent: the
 // server, which loses each while replying, serves on.
 TEST_P(ServerIntegration, ClientsThatVanishWhileAnsweredDoNotStopTheServer) {
+  if (GetParam() == Via::kNetBIOS) GTEST_SKIP() << "raw clients speak TCP or the single-user socket";
   std::vector<uint8_t> attach(kAttachRequestSize);
   EncodeAttachRequest({"ghost", "demo"}, attach.data());
   for (int i = 0; i < 50; ++i) {
@@ -334,11 +355,16 @@ TEST_P(ServerIntegration, OversizeRequestHangsUpOnlyItsClient) {
 }
 
 std::string ViaName(const testing::TestParamInfo<Via>& p) {
-  return p.param == Via::kTCPIP ? "TCPIP" : p.param == Via::kIPXSPX ? "IPXSPX" : "SingleUser";
+  switch (p.param) {
+    case Via::kTCPIP: return "TCPIP";
+    case Via::kIPXSPX: return "IPXSPX";
+    case Via::kNetBIOS: return "NetBIOS";
+    default: return "SingleUser";
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, ServerIntegration, testing::Values(Via::kTCPIP, Via::kIPXSPX, Via::kSingleUser),
-                         ViaName);
+INSTANTIATE_TEST_SUITE_P(Transports, ServerIntegration,
+                         testing::Values(Via::kTCPIP, Via::kIPXSPX, Via::kSingleUser, Via::kNetBIOS), ViaName);
 
 class ServerCrash : public ServerIntegration {
  protected:
