@@ -151,7 +151,7 @@ void TqdNetBIOSProtocol::Posted(NCB* ncb) {
   if (owner->Notify) owner->Owner->Window().Post(kNetBIOSCompletionMessage, 0, owner->Id);
 }
 
-uint8_t TqdNetBIOSProtocol::Start(TqdNcb& ncb, uint8_t command) {
+uint8_t TqdNetBIOSProtocol::StartNcb(TqdNcb& ncb, uint8_t command) {
   ncb.Ncb.ncb_command = command | kAsynch;
   ncb.Ncb.ncb_post = &Posted;
   uint8_t code = Netbios(&ncb.Ncb);
@@ -159,7 +159,7 @@ uint8_t TqdNetBIOSProtocol::Start(TqdNcb& ncb, uint8_t command) {
 }
 
 void TqdNetBIOSProtocol::Issue(TqdNcb& ncb, uint8_t command) {
-  if (uint8_t code = Start(ncb, command); code != NRC_GOODRET) throw EqdNetBIOSException::CreateForNetBIOSCode(code);
+  if (uint8_t code = StartNcb(ncb, command); code != NRC_GOODRET) throw EqdNetBIOSException::CreateForNetBIOSCode(code);
 }
 
 bool TqdNetBIOSProtocol::WaitFor(TqdNcb& ncb, int32_t ms) {
@@ -225,7 +225,7 @@ bool TqdNetBIOSProtocol::PostReceive(TqdNetBIOSConnection& c) {
   r.Ncb.ncb_lsn = c.Lsn;
   r.Ncb.ncb_buffer = r.Buffer.data();
   r.Ncb.ncb_length = static_cast<uint16_t>(r.Buffer.size());
-  if (Start(r, NCBRECV) == NRC_GOODRET) return true;
+  if (StartNcb(r, NCBRECV) == NRC_GOODRET) return true;
   HangUp(c.Handle());  // a session that cannot receive is of no use
   return false;
 }
@@ -259,7 +259,7 @@ bool TqdNetBIOSProtocol::SendNext(TqdNetBIOSConnection& c, uint8_t& code) {
   s.Ncb.ncb_lsn = c.Lsn;
   s.Ncb.ncb_buffer = s.Buffer.data();
   s.Ncb.ncb_length = static_cast<uint16_t>(part.size());
-  code = Start(s, NCBSEND);
+  code = StartNcb(s, NCBSEND);
   if (code == NRC_GOODRET) return true;
   HangUp(c.Handle());
   return false;
@@ -303,7 +303,7 @@ void TqdNetBIOSProtocol::Accepted(TqdNcb& listen, uint8_t index) {
   auto* c = new TqdNetBIOSConnection(*this, NameText(listen.Ncb.ncb_callname), lanas_[index], listen.Ncb.ncb_lsn);
   AddConnection(c);
   std::memcpy(listen.Ncb.ncb_callname, kAnyCaller, NCBNAMSZ);
-  Start(listen, NCBLISTEN);
+  StartNcb(listen, NCBLISTEN);
   TqdConnectionHandle handle = c->Handle();
   if (PostReceive(*c)) FireConnectionAdded(handle);
 }
@@ -364,7 +364,7 @@ void TqdNetBIOSProtocol::DatagramArrived(TqdNcb& r) {
   std::vector<uint8_t> data(r.Buffer.begin(), r.Buffer.begin() + static_cast<std::ptrdiff_t>(size));
   uint8_t command = r.Ncb.ncb_command & ~kAsynch;
   r.Ncb.ncb_length = static_cast<uint16_t>(r.Buffer.size());
-  Start(r, command);  // one that cannot be posted again stops receiving, nothing more
+  StartNcb(r, command);  // one that cannot be posted again stops receiving, nothing more
   if (mode_ == kListeningMode && IsFindServers(data.data(), size)) {
     uint8_t here[kServerHereSize];
     EncodeServerHere({LocalName(), LocalAddress()}, here);

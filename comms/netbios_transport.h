@@ -72,7 +72,7 @@ class TqdNetBIOSProtocol : public TqdBaseCommsProtocol {
   TqdNcb* NewNcb(uint8_t lana, size_t bufferSize, bool notify);
   void FreeNcb(TqdNcb*& ncb);  // cancels it if pending and waits for it first
   // Issues `ncb` asynchronously; its immediate code (0 or 36 when taken).
-  uint8_t Start(TqdNcb& ncb, uint8_t command);
+  uint8_t StartNcb(TqdNcb& ncb, uint8_t command);
   void Issue(TqdNcb& ncb, uint8_t command);  // the same, raising on an immediate error
 
  protected:

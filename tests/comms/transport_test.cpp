@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <set>
 
 #include "base/endian.h"
 #include "comms/QDClComm.h"
@@ -21,12 +22,14 @@
 #include "comms/QDCLCfg.h"
 #include "comms/keepalive.h"
 #include "comms/ipx_spx.h"
+#include "comms/netbios_transport.h"
 #include "comms/single_user.h"
 #include "platform/netbios/netbios.h"
 #include "engine_fixture.h"
 #include "test_peer.h"
 #include "tests/support/free_ipx_offset.h"
 #include "tests/support/free_port.h"
+#include "tests/support/netbios_loopback.h"
 
 namespace qd::test {
 namespace {
@@ -422,6 +425,76 @@ TEST(IpxSettingsTest, OffsetAndDiscoveryAddressFromTheClientConfiguration) {
     EXPECT_EQ(client.Endpoints.ClientDiscoveryPort, 24933 + c.offset) << c.lines;
     fs::remove_all(config);
   }
+}
+
+// The NetBIOS transport on the emulation, on loopback.
+class NetBIOSTransportTest : public ::testing::Test {
+ protected:
+  NetBIOSTransportTest() { ConfigureNetBIOS(LoopbackNetBIOS()); }
+  ~NetBIOSTransportTest() override { ConfigureNetBIOS(TqdNetBIOSConfig{}); }
+};
+
+// Discovery broadcasts every 500 ms for 3000 ms: both servers answer (each
+// round, so each is listed several times; callers drop the repeats).
+TEST_F(NetBIOSTransportTest, DiscoveryFindsTwoServers) {
+  std::vector<std::unique_ptr<TestPeer>> peers;
+  for (const char* name : {"QDONE", "QDTWO"}) {
+    PeerBehaviour b;
+    b.ServerName = name;
+    peers.push_back(std::make_unique<TestPeer>(PeerTransport::kNetBIOS, b));
+  }
+  TqdClientCommsEngine engine("PC1", NetBIOSProtocolClass());
+  engine.Startup();
+  EXPECT_EQ(engine.Transport().LocalAddress().rfind("QDC_", 0), 0u) << engine.Transport().LocalAddress();
+  EXPECT_EQ(engine.Transport().LocalAddress().size(), 15u);
+  std::vector<std::string> names;
+  engine.GetServerNames(names);
+  EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"QDONE", "QDTWO"}));
+  EXPECT_EQ(engine.Attach("QDTWO@QDTWO", "bob", "secret"), qdOK);
+}
+
+// A second server of the same name cannot register it: text 134.
+TEST_F(NetBIOSTransportTest, ANameInUseIsNotAdded) {
+  TestPeer peer(PeerTransport::kNetBIOS, {});
+  TqdNetBIOSProtocol second("QDTEST", kListeningMode);
+  try {
+    second.Startup();
+    ADD_FAILURE() << "a second QDTEST registered";
+  } catch (const EqdNetBIOSException& e) {
+    EXPECT_STREQ(e.what(), "NetBIOS communications: Name [QDTEST] could not be added to lana 0 [error $D]");
+  }
+}
+
+// A receive that fails with anything but "session closed" (here a message
+// longer than a part: code 6) hangs the connection up at once; the
+// keep-alive, which would end it too, checks only once an hour here.
+TEST_F(NetBIOSTransportTest, AFailedReceiveHangsUpAtOnce) {
+  SetKeepAliveSettings({3600000, 3600000, 5});
+  NCB add, listen;
+  add.ncb_command = NCBADDNAME;
+  std::memcpy(add.ncb_name, "RAWSERVER       ", NCBNAMSZ);
+  ASSERT_EQ(Netbios(&add), NRC_GOODRET);
+  listen.ncb_command = NCBLISTEN | kAsynch;
+  std::memcpy(listen.ncb_name, "RAWSERVER       ", NCBNAMSZ);
+  std::memcpy(listen.ncb_callname, "*               ", NCBNAMSZ);
+  ASSERT_EQ(Netbios(&listen), NRC_GOODRET);
+  TqdNetBIOSProtocol client("PC1", kCallingMode);
+  client.Start();
+  TqdConnectionHandle handle = client.Call("RAWSERVER");
+  ASSERT_NE(handle, 0u);
+  auto deadline = std::chrono::steady_clock::now() + kAtOnce;
+  while (listen.ncb_cmd_cplt == NRC_PENDING && std::chrono::steady_clock::now() < deadline) client.Breathe(10);
+  ASSERT_EQ(listen.ncb_cmd_cplt, NRC_GOODRET);
+  std::vector<uint8_t> tooLong(kNetBIOSMaxMsgSize + 1, 0x5A);
+  NCB send;
+  send.ncb_command = NCBSEND;
+  send.ncb_lsn = listen.ncb_lsn;
+  send.ncb_buffer = tooLong.data();
+  send.ncb_length = static_cast<uint16_t>(tooLong.size());
+  ASSERT_EQ(Netbios(&send), NRC_GOODRET);
+  while (client.FindConnection(handle) != nullptr && std::chrono::steady_clock::now() < deadline) client.Breathe(10);
+  EXPECT_EQ(client.FindConnection(handle), nullptr);
+  ResetKeepAliveSettings();
 }
 
 }  // namespace
