@@ -106,10 +106,16 @@ TqdNetBIOSProtocol::~TqdNetBIOSProtocol() {
   CancelAndWait(*control_);
   if (Started()) {
     for (uint8_t lana : lanas_) {
-      control_->Ncb.ncb_lana_num = lana;
-      PutName(control_->Ncb.ncb_name, LocalAddress());
-      control_->Ncb.ncb_command = NCBDELNAME;  // synchronous: it waits for itself
-      Netbios(&control_->Ncb);
+      // Nothing is told of it (the window is going), and it gets a deadline.
+      NCB& del = control_->Ncb;
+      del.ncb_lana_num = lana;
+      PutName(del.ncb_name, LocalAddress());
+      del.ncb_command = NCBDELNAME | kAsynch;
+      del.ncb_post = nullptr;
+      if (Netbios(&del) != NRC_GOODRET) continue;
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNetBIOSNameWaitMs);
+      while (Pending(*control_) && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+      CancelAndWait(*control_);
     }
   }
   FreeNcb(control_);
