@@ -1,5 +1,7 @@
 #include "comms/QDCLCfg.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 
 #include "base/shortstr.h"
@@ -12,14 +14,17 @@ std::optional<std::string> Value(std::string_view key) {
   return ReadSettingsValue(kClientConfigurationSection, key);
 }
 
-uint16_t PortOr(std::string_view key, uint16_t fixed) {
+// The whole number `key` holds when it lies from `low` to `high`, else `fixed`.
+int32_t NumberOr(std::string_view key, int32_t low, int32_t high, int32_t fixed) {
   std::optional<std::string> text = Value(key);
   if (!text) return fixed;
-  unsigned port = 0;
-  auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), port);
-  if (ec != std::errc() || end != text->data() + text->size() || port < 1 || port > 65535) return fixed;
-  return static_cast<uint16_t>(port);
+  int32_t number = 0;
+  auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), number);
+  if (ec != std::errc() || end != text->data() + text->size() || number < low || number > high) return fixed;
+  return number;
 }
+
+uint16_t PortOr(std::string_view key, uint16_t fixed) { return static_cast<uint16_t>(NumberOr(key, 1, 65535, fixed)); }
 
 }  // namespace
 
@@ -64,6 +69,16 @@ TqdWinsockEndpoints GetClientEndpoints() {
   if (std::optional<std::string> address = Value("DiscoveryAddress"); address && !address->empty())
     endpoints.BroadcastAddress = *address;
   return endpoints;
+}
+
+TqdIpxEmulation GetClientIpxEmulation() {
+  TqdIpxEmulation emulation;
+  emulation.PortOffset = NumberOr("IPXPortOffset", 0, kMaxIpxPortOffset, kDefaultIpxPortOffset);
+  in_addr parsed{};
+  if (std::optional<std::string> address = Value("IPXDiscoveryAddress");
+      address && inet_pton(AF_INET, address->c_str(), &parsed) == 1)
+    emulation.DiscoveryAddress = *address;
+  return emulation;
 }
 
 }  // namespace qd

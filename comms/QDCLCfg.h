@@ -4,7 +4,8 @@
 // ServerName, afresh on every call; never written. Optional keys ServerPort,
 // ClientDiscoveryPort and DiscoveryAddress move a TCP/IP client off the
 // fixed ports 24677/24933 and the broadcast address; without them the fixed
-// values hold.
+// values hold. IPXPortOffset and IPXDiscoveryAddress set the IPX/SPX
+// emulation (platform/ipx_emulation.h).
 // Thread rules: reads the environment and the file; safe from any thread
 // that does not change the environment meanwhile.
 #pragma once
@@ -13,6 +14,7 @@
 
 #include "comms/QDLLWsck.h"
 #include "comms/protocol_class.h"
+#include "platform/ipx_emulation.h"
 
 namespace qd {
 
@@ -30,5 +32,9 @@ std::string GetDefaultServerName();
 // The TCP/IP endpoints a client uses: the fixed ones unless overridden. A
 // port that is not a number from 1 to 65535 keeps the fixed value.
 TqdWinsockEndpoints GetClientEndpoints();
+// The IPX/SPX emulation a client uses: an offset from 0 to
+// kMaxIpxPortOffset and a dotted IPv4 discovery address; a value outside
+// those keeps the default.
+TqdIpxEmulation GetClientIpxEmulation();
 
 }  // namespace qd

@@ -57,6 +57,12 @@ TqdWinsockProtocol::~TqdWinsockProtocol() {
 
 void TqdWinsockProtocol::Startup() {
   if (mode_ != kListeningMode || listenFd_ >= 0) return;
+  // A server confined to one address tells discovering clients that one.
+  if (!Endpoints.BindAddress.empty()) {
+    std::optional<in_addr> bound = ResolveIPv4(Endpoints.BindAddress);
+    if (!bound) RaiseWinsock(EADDRNOTAVAIL);
+    SetLocalAddress(AddressTextOf(*bound));
+  }
   int fd = OpenBoundSocket(Window(), SOCK_STREAM, Endpoints.BindAddress, Endpoints.StreamPort, FD_ACCEPT);
   listenFd_ = fd;
   boundStreamPort_ = LocalPort(fd);
@@ -68,7 +74,8 @@ void TqdWinsockProtocol::Listen() {
 
 TqdConnectionHandle TqdWinsockProtocol::Call(std::string_view address) {
   if (mode_ == kListeningMode) RaiseTableError<EqdCommsException>(GeneralStrings(), gsServersCannotCall);
-  std::optional<in_addr> target = ResolveIPv4(address);
+  if (address.empty()) return 0;
+  std::optional<in_addr> target = ResolveTarget(address);
   if (!target) return 0;
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockCannotCreateSocket);
@@ -119,7 +126,7 @@ void TqdWinsockProtocol::Accept() {
     }
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    auto* connection = new TqdWinsockConnection(*this, fd, AddressText(peer.sin_addr), &unsentTotal_);
+    auto* connection = new TqdWinsockConnection(*this, fd, AddressTextOf(peer.sin_addr), &unsentTotal_);
     AddConnection(connection);
     if (Window().AsyncSelect(fd, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
       RemoveConnection(connection->Handle());
@@ -300,21 +307,13 @@ intptr_t TqdWinsockProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t
 
 TqdTCPIPProtocol::TqdTCPIPProtocol(std::string_view name, uint8_t mode) : TqdWinsockProtocol(name, mode) {
   if (mode == kCallingMode) Endpoints = GetClientEndpoints();
-  char host[256] = {};
-  std::optional<in_addr> local;
-  if (gethostname(host, sizeof host - 1) == 0) local = ResolveIPv4(host);
-  if (!local) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockNoLocalAddress);
-  SetLocalAddress(AddressText(*local));
+  SetLocalAddress(AddressText(LocalIPv4()));
 }
 
-void TqdTCPIPProtocol::Startup() {
-  // A server confined to one address tells discovering clients that one.
-  if (mode_ == kListeningMode && !Endpoints.BindAddress.empty()) {
-    std::optional<in_addr> bound = ResolveIPv4(Endpoints.BindAddress);
-    if (!bound) RaiseWinsock(EADDRNOTAVAIL);
-    SetLocalAddress(AddressText(*bound));
-  }
-  TqdWinsockProtocol::Startup();
+std::optional<in_addr> TqdTCPIPProtocol::ResolveTarget(std::string_view address) {
+  return ResolveIPv4(address.empty() ? std::string_view(Endpoints.BroadcastAddress) : address);
 }
+
+std::string TqdTCPIPProtocol::AddressTextOf(in_addr address) { return AddressText(address); }
 
 }  // namespace qd

@@ -1,7 +1,10 @@
 // TqdWinsockProtocol and TqdTCPIPProtocol: message parts framed on TCP
 // streams, discovery over UDP datagrams, every socket event delivered to the
 // notify window as message 5105 so that all socket work runs on the
-// transport's thread. Errors carry Winsock numbers mapped from errno.
+// transport's thread. Errors carry Winsock numbers mapped from errno. The
+// address family's own part (how an address text names a host, how a host
+// is written, what a datagram carries around its data) is left to the
+// concrete transport: TCP/IP here, IPX/SPX in comms/ipx_spx.h.
 //
 // Calling mode (client): Call connects (waiting up to 5000 ms while
 // breathing); a send that would block waits by breathing, so received data
@@ -89,6 +92,15 @@ class TqdWinsockProtocol : public TqdBaseCommsProtocol {
 
  protected:
   TqdWinsockProtocol(std::string_view name, uint8_t mode);
+  // The host an address text names; the empty text names the broadcast
+  // target. nullopt when it names none.
+  virtual std::optional<in_addr> ResolveTarget(std::string_view address) = 0;
+  // A host written in the family's address form.
+  virtual std::string AddressTextOf(in_addr address) = 0;
+  // One discovery datagram on the wire; both return what sendto/recvfrom
+  // do. TCP/IP sends the bytes as they are.
+  virtual ssize_t SendDatagramBytes(int fd, const sockaddr_in& to, const uint8_t* data, size_t size);
+  virtual ssize_t ReceiveDatagramBytes(int fd, uint8_t* buffer, size_t size, in_addr& from);
   intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
   void ReceivePausedChanged(TqdConnection& connection) override;
 
@@ -118,7 +130,10 @@ class TqdTCPIPProtocol : public TqdWinsockProtocol {
   // cannot be found. In calling mode the endpoints come from the client
   // configuration (defaults unless overridden there).
   TqdTCPIPProtocol(std::string_view name, uint8_t mode);
-  void Startup() override;
+
+ protected:
+  std::optional<in_addr> ResolveTarget(std::string_view address) override;
+  std::string AddressTextOf(in_addr address) override;
 };
 
 // A dotted IPv4 address or a host name; nullopt when it does not resolve.

@@ -3,6 +3,8 @@
 #include "base/QDLLExcp.h"
 #include "base/string_ids.h"
 #include "comms/QDLLWsck.h"
+#include "comms/ipx_spx.h"
+#include "comms/netbios_transport.h"
 #include "comms/single_user.h"
 
 namespace qd {
@@ -20,7 +22,7 @@ const TqdProtocolClass& TCPIPProtocolClass() {
   return c;
 }
 const TqdProtocolClass& IPXSPXProtocolClass() {
-  static const TqdProtocolClass c{"IPX/SPX", nullptr};
+  static const TqdProtocolClass c{"IPX/SPX", &Make<TqdIPXSPXProtocol>};
   return c;
 }
 const TqdProtocolClass& SingleUserProtocolClass() {
@@ -28,7 +30,7 @@ const TqdProtocolClass& SingleUserProtocolClass() {
   return c;
 }
 const TqdProtocolClass& NetBIOSProtocolClass() {
-  static const TqdProtocolClass c{"NetBIOS", nullptr};
+  static const TqdProtocolClass c{"NetBIOS", &Make<TqdNetBIOSProtocol>};
   return c;
 }
 

@@ -23,9 +23,9 @@ const TqdProtocolClass& IPXSPXProtocolClass();
 const TqdProtocolClass& SingleUserProtocolClass();
 const TqdProtocolClass& NetBIOSProtocolClass();
 
-// Raises EqdWinsockException (string 136) for IPX/SPX and
-// EqdNetBIOSException (string 132) for NetBIOS while they have no
-// constructor on this platform.
+// Raises EqdNetBIOSException (string 132) for NetBIOS while it has no
+// constructor on this platform (EqdWinsockException, string 136, for any
+// other class without one).
 std::unique_ptr<TqdBaseCommsProtocol> CreateProtocol(const TqdProtocolClass& protocolClass,
                                                      std::string_view name, uint8_t mode);
 

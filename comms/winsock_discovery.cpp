@@ -1,4 +1,4 @@
-// The discovery side of the TCP/IP transport: the discovery socket, reading
+// The discovery side of the Winsock transports: the discovery socket, reading
 // its datagrams (a listening transport answers datagram 6 with datagram 7)
 // and sending one datagram, to an address or broadcast.
 // Thread rules: the transport's thread.
@@ -25,11 +25,10 @@ constexpr int kDatagramsPerEvent = 64;
 void TqdWinsockProtocol::ReadDatagrams() {
   uint8_t buffer[kDatagramBufferSize];
   for (int i = 0; i < kDatagramsPerEvent && discoveryFd_ >= 0; ++i) {
-    sockaddr_in from{};
-    socklen_t len = sizeof from;
-    ssize_t n = recvfrom(discoveryFd_, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
+    in_addr from{};
+    ssize_t n = ReceiveDatagramBytes(discoveryFd_, buffer, sizeof buffer, from);
     if (n < 0) return;
-    std::string sender = std::string(TqdNetName(AddressText(from.sin_addr)).View());
+    std::string sender = std::string(TqdNetName(AddressTextOf(from)).View());
     if (mode_ == kListeningMode && IsFindServers(buffer, static_cast<size_t>(n))) {
       uint8_t here[kServerHereSize];
       EncodeServerHere({LocalName(), LocalAddress()}, here);
@@ -41,6 +40,18 @@ void TqdWinsockProtocol::ReadDatagrams() {
     }
     FireDatagram(sender, buffer, static_cast<size_t>(n));
   }
+}
+
+ssize_t TqdWinsockProtocol::SendDatagramBytes(int fd, const sockaddr_in& to, const uint8_t* data, size_t size) {
+  return sendto(fd, data, size, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+ssize_t TqdWinsockProtocol::ReceiveDatagramBytes(int fd, uint8_t* buffer, size_t size, in_addr& from) {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  ssize_t n = recvfrom(fd, buffer, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), &len);
+  from = sa.sin_addr;
+  return n;
 }
 
 void TqdWinsockProtocol::StartDatagramListen() {
@@ -59,7 +70,7 @@ void TqdWinsockProtocol::StopDatagramListen() { CloseSocket(Window(), discoveryF
 
 void TqdWinsockProtocol::SendDatagram(std::string_view address, const uint8_t* data, size_t size) {
   bool broadcast = address.empty();
-  std::optional<in_addr> target = ResolveIPv4(broadcast ? std::string_view(Endpoints.BroadcastAddress) : address);
+  std::optional<in_addr> target = ResolveTarget(address);
   if (!target) return;
   uint16_t port = mode_ == kListeningMode ? Endpoints.ClientDiscoveryPort : Endpoints.ServerDiscoveryPort;
   int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -67,7 +78,7 @@ void TqdWinsockProtocol::SendDatagram(std::string_view address, const uint8_t* d
   int on = 1;
   sockaddr_in sa = SocketAddress(*target, port);
   if ((broadcast && setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) ||
-      sendto(fd, data, size, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0) {
+      SendDatagramBytes(fd, sa, data, size) < 0) {
     int err = errno;
     close(fd);
     RaiseWinsock(err);

@@ -26,12 +26,12 @@ void CloseSocket(TqdNotifyWindow& window, int& fd) {
   fd = -1;
 }
 
-sockaddr_in SocketAddress(in_addr address, uint16_t port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr = address;
-  sa.sin_port = htons(port);
-  return sa;
+in_addr LocalIPv4() {
+  char host[256] = {};
+  std::optional<in_addr> local;
+  if (gethostname(host, sizeof host - 1) == 0) local = ResolveIPv4(host);
+  if (!local) RaiseTableError<EqdWinsockException>(GeneralStrings(), gsWinsockNoLocalAddress);
+  return *local;
 }
 
 uint16_t LocalPort(int fd) {

@@ -1,4 +1,4 @@
-// The socket calls shared by the parts of the TCP/IP transport: raising a
+// The socket calls shared by the parts of the Winsock transports: raising a
 // Winsock error from errno, opening a bound socket, closing one that the
 // notify window watches, and IPv4 address conversions.
 // Thread rules: the transport's thread (the window's owner).
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/inet_address.h"
 #include "platform/notify_window.h"
 
 namespace qd {
@@ -28,7 +29,9 @@ int OpenBoundSocket(TqdNotifyWindow& window, int type, const std::string& addres
 // Sets an integer socket option; raises on failure.
 void SetOption(int fd, int level, int option, int value);
 
-sockaddr_in SocketAddress(in_addr address, uint16_t port);
+// The first address of this host's own name; raises EqdWinsockException
+// (string 138) when it has none.
+in_addr LocalIPv4();
 // The port a socket is bound to (0 when it cannot be read).
 uint16_t LocalPort(int fd);
 std::string AddressText(in_addr address);

@@ -62,6 +62,10 @@ bool ParseTransports(const std::string& text, std::vector<TqdServerTransport>& o
       transport = TqdServerTransport::TCPIP;
     } else if (EqualNoCase(name, "Single User")) {
       transport = TqdServerTransport::SingleUser;
+    } else if (EqualNoCase(name, "IPX/SPX")) {
+      transport = TqdServerTransport::IPXSPX;
+    } else if (EqualNoCase(name, "NetBIOS")) {
+      transport = TqdServerTransport::NetBIOS;
     } else {
       return false;
     }
@@ -98,6 +102,26 @@ bool ServerKey(Collected& c, const std::string& key, const std::string& value) {
     if (inet_pton(AF_INET, value.c_str(), &parsed) != 1) return false;
     cfg.BindAddress = value;
     return true;
+  }
+  if (EqualNoCase(key, "IPXPortOffset")) return ParseBounded(value, 0, kMaxIpxPortOffset, cfg.IPXPortOffset);
+  if (EqualNoCase(key, "NetBIOSNamePort")) return ParsePort(value, false, cfg.NetBIOS.NamePort);
+  if (EqualNoCase(key, "NetBIOSDatagramPort")) return ParsePort(value, false, cfg.NetBIOS.DatagramPort);
+  if (EqualNoCase(key, "NetBIOSSessionPort")) return ParsePort(value, false, cfg.NetBIOS.SessionPort);
+  if (EqualNoCase(key, "NetBIOSBroadcastAddress")) {
+    in_addr parsed{};
+    cfg.NetBIOS.BroadcastAddress = value;
+    return inet_pton(AF_INET, value.c_str(), &parsed) == 1;
+  }
+  if (EqualNoCase(key, "NetBIOSInterfaces")) {
+    cfg.NetBIOS.Interfaces.clear();
+    std::stringstream list(value);
+    std::string item;
+    in_addr parsed{};
+    while (std::getline(list, item, ',')) {
+      cfg.NetBIOS.Interfaces.push_back(Trim(item));
+      if (inet_pton(AF_INET, cfg.NetBIOS.Interfaces.back().c_str(), &parsed) != 1) return false;
+    }
+    return !cfg.NetBIOS.Interfaces.empty();
   }
   if (EqualNoCase(key, "Secure")) {
     if (value != "0" && value != "1") return false;

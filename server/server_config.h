@@ -1,6 +1,8 @@
 // The server's configuration file: an INI file with the sections [Server]
-// (Name, Transports, Port, ClientDiscoveryPort, BindAddress, Secure,
-// DataDir, KeepAliveInactivity, KeepAliveInterval, KeepAliveRetries), [Users]
+// (Name, Transports, Port, ClientDiscoveryPort, BindAddress, IPXPortOffset,
+// NetBIOSInterfaces, NetBIOSNamePort, NetBIOSDatagramPort,
+// NetBIOSSessionPort, NetBIOSBroadcastAddress, Secure, DataDir, KeepAliveInactivity, KeepAliveInterval,
+// KeepAliveRetries), [Users]
 // (name = password) and [Aliases] (alias = directory). Directories given
 // relative are taken from the config file's directory (DataDir) or from
 // DataDir (aliases); every directory must exist.
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "comms/keepalive.h"
+#include "platform/ipx_emulation.h"
+#include "platform/netbios/netbios.h"
 
 namespace qd {
 
@@ -24,7 +28,7 @@ inline constexpr size_t kServerNameCapacity = 31;
 inline constexpr size_t kAliasNameCapacity = 31;
 inline constexpr size_t kUserNameCapacity = 31;
 
-enum class TqdServerTransport { TCPIP, SingleUser };
+enum class TqdServerTransport { TCPIP, SingleUser, IPXSPX, NetBIOS };
 
 struct TqdAliasEntry {
   std::string Name;
@@ -38,6 +42,13 @@ struct TqdServerConfig {
   uint16_t Port = kDefaultServerPort;  // 0: any free port (tests)
   uint16_t ClientDiscoveryPort = kDefaultClientDiscoveryPort;
   std::string BindAddress;  // the one local IPv4 address to serve on; empty: all
+  // IPX/SPX: the SPX socket 25189 and the discovery sockets 24677 (the
+  // server's) and 24933 (the clients') are served on these ports plus the
+  // offset; with Port 0 the SPX stream takes any free port too (tests).
+  int32_t IPXPortOffset = kDefaultIpxPortOffset;
+  // NetBIOS: the emulation's interfaces (one LANA each), ports and
+  // broadcast address; the server registers its Name up to the first ".".
+  TqdNetBIOSConfig NetBIOS{};
   bool Secure = true;
   std::string DataDir;                          // canonical absolute path
   std::map<std::string, std::string> Users;     // name (as written) -> password

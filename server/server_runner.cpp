@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "comms/QDLLWsck.h"
+#include "comms/ipx_spx.h"
+#include "comms/netbios_transport.h"
 #include "comms/single_user.h"
 
 namespace qd {
@@ -68,33 +70,64 @@ void TqdServerRunner::Attach(TqdBaseCommsProtocol& transport, TqdServerEndpoint&
   };
 }
 
+void TqdServerRunner::Serve(std::unique_ptr<TqdBaseCommsProtocol> transport, bool discovery) {
+  auto endpoint = std::make_unique<TqdServerEndpoint>(*transport);
+  Attach(*transport, *endpoint);
+  transport->Start();
+  if (discovery) transport->StartDatagramListen();
+  transports_.push_back(std::move(transport));
+  endpoints_.push_back(std::move(endpoint));
+}
+
+std::string TqdServerRunner::StartTCPIP() {
+  auto owned = std::make_unique<TqdTCPIPProtocol>(config_.Name, kListeningMode);
+  TqdTCPIPProtocol& tcp = *owned;
+  tcp.Endpoints.StreamPort = config_.Port;
+  tcp.Endpoints.BindAddress = config_.BindAddress;
+  tcp.Endpoints.ClientDiscoveryPort = config_.ClientDiscoveryPort;
+  Serve(std::move(owned), false);
+  // Discovery listens on the port the stream got (the same unless 0 asked for any).
+  tcp.Endpoints.ServerDiscoveryPort = tcp.BoundStreamPort();
+  tcp.StartDatagramListen();
+  return "TCP/IP port " + std::to_string(tcp.BoundStreamPort()) + ", discovery on UDP port " +
+         std::to_string(tcp.BoundDiscoveryPort());
+}
+
+std::string TqdServerRunner::StartIPXSPX() {
+  auto owned = std::make_unique<TqdIPXSPXProtocol>(config_.Name, kListeningMode);
+  TqdIPXSPXProtocol& ipx = *owned;
+  ipx.SetEmulation({config_.IPXPortOffset, kDefaultIpxDiscoveryAddress});
+  if (config_.Port == 0) ipx.Endpoints.StreamPort = 0;
+  ipx.Endpoints.BindAddress = config_.BindAddress;
+  Serve(std::move(owned), true);
+  return "IPX/SPX address " + ipx.LocalAddress() + ", SPX on TCP port " + std::to_string(ipx.BoundStreamPort()) +
+         ", discovery on UDP port " + std::to_string(ipx.BoundDiscoveryPort());
+}
+
+std::string TqdServerRunner::StartNetBIOS() {
+  ConfigureNetBIOS(config_.NetBIOS);
+  auto owned = std::make_unique<TqdNetBIOSProtocol>(config_.Name, kListeningMode);
+  TqdNetBIOSProtocol& netbios = *owned;
+  Serve(std::move(owned), true);
+  return "NetBIOS name " + netbios.LocalAddress() + " on " + std::to_string(netbios.Lanas().size()) +
+         " LANA(s), session port " + std::to_string(config_.NetBIOS.SessionPort);
+}
+
 std::vector<std::string> TqdServerRunner::Start() {
   std::vector<std::string> lines;
   SetKeepAliveSettings(config_.KeepAlive);
   for (TqdServerTransport kind : config_.Transports) {
     if (kind == TqdServerTransport::TCPIP) {
-      auto tcp = std::make_unique<TqdTCPIPProtocol>(config_.Name, kListeningMode);
-      tcp->Endpoints.StreamPort = config_.Port;
-      tcp->Endpoints.BindAddress = config_.BindAddress;
-      tcp->Endpoints.ClientDiscoveryPort = config_.ClientDiscoveryPort;
-      auto endpoint = std::make_unique<TqdServerEndpoint>(*tcp);
-      Attach(*tcp, *endpoint);
-      tcp->Start();
-      // Discovery listens on the port the stream got (the same unless 0 asked for any).
-      tcp->Endpoints.ServerDiscoveryPort = tcp->BoundStreamPort();
-      tcp->StartDatagramListen();
-      lines.push_back("TCP/IP port " + std::to_string(tcp->BoundStreamPort()) + ", discovery on UDP port " +
-                      std::to_string(tcp->BoundDiscoveryPort()));
-      transports_.push_back(std::move(tcp));
-      endpoints_.push_back(std::move(endpoint));
+      lines.push_back(StartTCPIP());
+    } else if (kind == TqdServerTransport::IPXSPX) {
+      lines.push_back(StartIPXSPX());
+    } else if (kind == TqdServerTransport::NetBIOS) {
+      lines.push_back(StartNetBIOS());
     } else {
-      auto single = std::make_unique<TqdSingleUserProtocol>(config_.Name, kListeningMode);
-      auto endpoint = std::make_unique<TqdServerEndpoint>(*single);
-      Attach(*single, *endpoint);
-      single->Start();
-      lines.push_back("Single User socket " + single->SocketPath());
-      transports_.push_back(std::move(single));
-      endpoints_.push_back(std::move(endpoint));
+      auto owned = std::make_unique<TqdSingleUserProtocol>(config_.Name, kListeningMode);
+      TqdSingleUserProtocol& single = *owned;
+      Serve(std::move(owned), false);
+      lines.push_back("Single User socket " + single.SocketPath());
     }
   }
   window_->SetTimer(kCoreTimerId, kCoreTimerMs);

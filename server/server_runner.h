@@ -1,5 +1,7 @@
 // The glue between the core and the listening transports: TCP/IP (stream
-// port and discovery on UDP) and the single-user socket, each with a
+// port and discovery on UDP), IPX/SPX (the same on the emulation's ports)
+// NetBIOS (on the emulation configured from the file) and the single-user
+// socket, each with a
 // server endpoint that puts requests together and sends replies in parts;
 // a notify window that runs the core's timer and the workers'
 // completions; the loop that serves until Stop() (SIGINT/SIGTERM). Each
@@ -47,6 +49,11 @@ class TqdServerRunner : private TqdCoreOutput {
     TqdConnectionHandle Handle;
   };
   void Attach(TqdBaseCommsProtocol& transport, TqdServerEndpoint& endpoint);
+  // Attaches, starts and keeps a transport; starts its discovery too.
+  void Serve(std::unique_ptr<TqdBaseCommsProtocol> transport, bool discovery);
+  std::string StartTCPIP();
+  std::string StartIPXSPX();
+  std::string StartNetBIOS();
 
   // TqdCoreOutput
   void Reply(TqdCoreConnection c, TqdMsgID msg, uint16_t result, uint8_t dataKind,

@@ -25,7 +25,7 @@ Bytes PartBytes(uint32_t len, uint32_t total, uint8_t first, uint8_t last) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, EngineDefenceTest,
-                         ::testing::Values(PeerTransport::kTCP, PeerTransport::kSingleUser), TransportName);
+                         AllTransports(), TransportName);
 
 TEST_P(EngineDefenceTest, KeepAliveFromTheServerIsAnsweredAtTheNextCheck) {
   PeerBehaviour b;

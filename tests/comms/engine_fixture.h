@@ -1,6 +1,7 @@
 // The fixture of the engine tests: the comms engine against an in-test
-// server over TCP loopback (ephemeral port) or over the single-user socket
-// in a temporary directory, and a fake tick source for the deadlines.
+// server over TCP loopback (ephemeral port), over SPX (the IPX/SPX
+// emulation on loopback) or over the single-user socket in a temporary
+// directory, and a fake tick source for the deadlines.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "comms/QDClComm.h"
 #include "comms/keepalive.h"
 #include "test_peer.h"
+#include "tests/support/netbios_loopback.h"
 
 namespace qd::test {
 
@@ -50,18 +52,22 @@ class EngineTest : public ::testing::TestWithParam<PeerTransport> {
     engine_.reset();
     peer_.reset();
     ResetKeepAliveSettings();
+    ConfigureNetBIOS(TqdNetBIOSConfig{});  // stops the emulation of this test
   }
-  bool Tcp() const { return GetParam() == PeerTransport::kTCP; }
+  bool Winsock() const { return GetParam() == PeerTransport::kTCP || GetParam() == PeerTransport::kIPXSPX; }
 
   void StartPeer(PeerBehaviour behaviour = {}) {
+    // A fresh emulation for each peer: no name or session of an earlier one.
+    engine_.reset();
+    peer_.reset();
+    if (GetParam() == PeerTransport::kNetBIOS) ConfigureNetBIOS(LoopbackNetBIOS());
     peer_ = std::make_unique<TestPeer>(GetParam(), std::move(behaviour));
-    engine_ = std::make_unique<TqdClientCommsEngine>(
-        "PC1", Tcp() ? TCPIPProtocolClass() : SingleUserProtocolClass());
+    engine_ = std::make_unique<TqdClientCommsEngine>("PC1", ProtocolClassOf(GetParam()));
     engine_->Startup();
-    if (Tcp()) static_cast<TqdWinsockProtocol&>(engine_->Transport()).Endpoints.StreamPort = peer_->Port();
+    if (Winsock()) static_cast<TqdWinsockProtocol&>(engine_->Transport()).Endpoints.StreamPort = peer_->Port();
   }
   TqdResult Attach(std::string_view password = "secret") {
-    return engine_->Attach("QDTEST@127.0.0.1", "bob", password);
+    return engine_->Attach(std::string("QDTEST@") + LoopbackAddress(GetParam()), "bob", password);
   }
   // Lets the client handle its messages until `done` holds (false when it
   // has not held within kAtOnce).
@@ -83,9 +89,20 @@ class EngineTest : public ::testing::TestWithParam<PeerTransport> {
   std::unique_ptr<TqdClientCommsEngine> engine_;
 };
 
+// The transports every engine test runs over.
+inline auto AllTransports() {
+  return ::testing::Values(PeerTransport::kTCP, PeerTransport::kIPXSPX, PeerTransport::kSingleUser,
+                           PeerTransport::kNetBIOS);
+}
+
 // The transport of a parameterised engine test, as its name.
 inline std::string TransportName(const ::testing::TestParamInfo<PeerTransport>& info) {
-  return info.param == PeerTransport::kTCP ? "TCP" : "SingleUser";
+  switch (info.param) {
+    case PeerTransport::kTCP: return "TCP";
+    case PeerTransport::kIPXSPX: return "IPXSPX";
+    case PeerTransport::kNetBIOS: return "NetBIOS";
+    default: return "SingleUser";
+  }
 }
 
 // A tick source that the tests move by hand; Install and Uninstall bracket

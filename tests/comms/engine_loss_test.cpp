@@ -12,7 +12,7 @@ namespace {
 class EngineLossTest : public EngineTest {};
 
 INSTANTIATE_TEST_SUITE_P(Transports, EngineLossTest,
-                         ::testing::Values(PeerTransport::kTCP, PeerTransport::kSingleUser), TransportName);
+                         AllTransports(), TransportName);
 
 // A server may answer and hang up at once; the client often reads both in
 // one go (on the single-user transport the hang-up is a packet of its own).

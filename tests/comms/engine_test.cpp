@@ -8,7 +8,7 @@
 namespace qd::test {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(Transports, EngineTest, ::testing::Values(PeerTransport::kTCP, PeerTransport::kSingleUser),
+INSTANTIATE_TEST_SUITE_P(Transports, EngineTest, AllTransports(),
                          TransportName);
 
 TEST_P(EngineTest, RequestWithoutConnectionSendsNothing) {

@@ -9,7 +9,7 @@
 
 #include "comms/QDCLCfg.h"
 #include "comms/QDNetMsg.h"
-#include "comms/ipx_address.h"
+#include "platform/ipx_address.h"
 #include "comms/stream_framer.h"
 
 namespace qd {

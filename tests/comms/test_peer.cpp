@@ -7,6 +7,8 @@
 
 #include "base/padlock.h"
 #include "base/result_codes.h"
+#include "comms/ipx_spx.h"
+#include "comms/netbios_transport.h"
 #include "comms/scramble.h"
 
 namespace qd::test {
@@ -17,6 +19,24 @@ namespace {
 constexpr auto kPeerWait = std::chrono::seconds(20);
 
 }  // namespace
+
+const TqdProtocolClass& ProtocolClassOf(PeerTransport transport) {
+  switch (transport) {
+    case PeerTransport::kTCP: return TCPIPProtocolClass();
+    case PeerTransport::kIPXSPX: return IPXSPXProtocolClass();
+    case PeerTransport::kNetBIOS: return NetBIOSProtocolClass();
+    default: return SingleUserProtocolClass();
+  }
+}
+
+const char* LoopbackAddress(PeerTransport transport) {
+  switch (transport) {
+    case PeerTransport::kTCP: return "127.0.0.1";
+    case PeerTransport::kIPXSPX: return kIpxLoopback;
+    case PeerTransport::kNetBIOS: return "QDTEST";
+    default: return "";
+  }
+}
 
 TestPeer::TestPeer(PeerTransport transport, PeerBehaviour behaviour) : behaviour_(std::move(behaviour)) {
   SetMultiThreaded();
@@ -118,11 +138,17 @@ void TestPeer::Main(PeerTransport kind) {
   std::unique_ptr<TqdNotifyWindow> ackTimer;
   std::function<bool(TqdBaseCommsProtocol&, TqdConnectionHandle, size_t, uint8_t*)> inner;
   try {
-    if (kind == PeerTransport::kTCP) {
-      auto tcp = std::make_unique<TqdTCPIPProtocol>(behaviour_.ServerName, kListeningMode);
-      tcp->Endpoints.StreamPort = 0;
-      if (behaviour_.ClientDiscoveryPort != 0) tcp->Endpoints.ClientDiscoveryPort = behaviour_.ClientDiscoveryPort;
-      transport = std::move(tcp);
+    if (kind == PeerTransport::kNetBIOS) {
+      transport = std::make_unique<TqdNetBIOSProtocol>(behaviour_.ServerName, kListeningMode);
+    } else if (kind != PeerTransport::kSingleUser) {
+      std::unique_ptr<TqdWinsockProtocol> winsock;
+      if (kind == PeerTransport::kTCP)
+        winsock = std::make_unique<TqdTCPIPProtocol>(behaviour_.ServerName, kListeningMode);
+      else
+        winsock = std::make_unique<TqdIPXSPXProtocol>(behaviour_.ServerName, kListeningMode);
+      winsock->Endpoints.StreamPort = 0;
+      if (behaviour_.ClientDiscoveryPort != 0) winsock->Endpoints.ClientDiscoveryPort = behaviour_.ClientDiscoveryPort;
+      transport = std::move(winsock);
     } else {
       transport = std::make_unique<TqdSingleUserProtocol>(behaviour_.ServerName, kListeningMode);
     }
@@ -173,11 +199,13 @@ void TestPeer::Main(PeerTransport kind) {
       return inner(t, c, size, part);
     };
     transport->Start();
-    if (kind == PeerTransport::kTCP) {
-      auto& tcp = static_cast<TqdTCPIPProtocol&>(*transport);
-      tcp.Endpoints.ServerDiscoveryPort = tcp.BoundStreamPort();
-      tcp.StartDatagramListen();
-      port_ = tcp.BoundStreamPort();
+    if (kind == PeerTransport::kNetBIOS) transport->StartDatagramListen();
+    if (kind == PeerTransport::kTCP || kind == PeerTransport::kIPXSPX) {
+      auto& winsock = static_cast<TqdWinsockProtocol&>(*transport);
+      uint16_t discovery = behaviour_.ServerDiscoveryPort;
+      winsock.Endpoints.ServerDiscoveryPort = discovery != 0 ? discovery : winsock.BoundStreamPort();
+      winsock.StartDatagramListen();
+      port_ = winsock.BoundStreamPort();
     }
   } catch (const std::exception& e) {
     std::lock_guard guard(mutex_);

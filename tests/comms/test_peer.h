@@ -1,4 +1,5 @@
 // An in-test server on its own thread, built from the listening transports
+// (TCP/IP, IPX/SPX or single user)
 // and TqdServerEndpoint: attaches clients, confirms logins, answers detach,
 // echoes other requests unless the test supplies its own handler, and logs
 // what it sees.
@@ -14,12 +15,21 @@
 #include <vector>
 
 #include "comms/QDLLWsck.h"
+#include "comms/protocol_class.h"
 #include "comms/server_endpoint.h"
 #include "comms/single_user.h"
 
 namespace qd::test {
 
-enum class PeerTransport { kTCP, kSingleUser };
+enum class PeerTransport { kTCP, kIPXSPX, kSingleUser, kNetBIOS };
+
+// The client's transport class for a peer's transport.
+const TqdProtocolClass& ProtocolClassOf(PeerTransport transport);
+// The loopback host in the transport's address form ("" for single user,
+// the peer's name for NetBIOS).
+const char* LoopbackAddress(PeerTransport transport);
+// The IPX node of 127.0.0.1.
+inline constexpr const char* kIpxLoopback = "00000000:00-00-7F-00-00-01";
 
 struct PeerBehaviour {
   int32_t ServerVersion = 15200;
@@ -39,6 +49,7 @@ struct PeerBehaviour {
   uint32_t AckDelayMs = 0;
   std::string ServerName = "QDTEST";
   uint16_t ClientDiscoveryPort = 0;  // 0: the fixed port
+  uint16_t ServerDiscoveryPort = 0;  // 0: the stream port
   size_t MaxRequestSize = kMaxMessageDataSize;
   // Handles a request itself when it answers true (runs on the peer thread).
   std::function<bool(TqdServerEndpoint&, const TqdIncomingRequest&)> OnRequest;

@@ -20,6 +20,7 @@ TEST(ServerConfig, DefaultsWithUsersAndAliases) {
   EXPECT_EQ(cfg.Name, "QDSERVER");
   EXPECT_EQ(cfg.Port, 24677);
   EXPECT_EQ(cfg.ClientDiscoveryPort, 24933);
+  EXPECT_EQ(cfg.IPXPortOffset, 10000);
   EXPECT_TRUE(cfg.Secure);
   ASSERT_EQ(cfg.Transports.size(), 2u);
   EXPECT_EQ(cfg.Transports[0], TqdServerTransport::TCPIP);
@@ -38,15 +39,25 @@ TEST(ServerConfig, AllServerKeys) {
   dir.Make("data/a");
   TqdServerConfig cfg;
   std::string error;
-  ASSERT_TRUE(ParseServerConfig("[Server]\nName = HQ\nTransports = single user\nPort = 0\n"
-                                "ClientDiscoveryPort = 4000\nSecure = 0\nDataDir = data\n"
+  ASSERT_TRUE(ParseServerConfig("[Server]\nName = HQ\nTransports = single user, ipx/spx, netbios\nPort = 0\n"
+                                "ClientDiscoveryPort = 4000\nIPXPortOffset = 0\nSecure = 0\nDataDir = data\n"
+                                "NetBIOSInterfaces = 127.0.0.1, 127.0.0.2\nNetBIOSNamePort = 5137\nNetBIOSDatagramPort = 5138\n"
+                                "NetBIOSSessionPort = 5139\nNetBIOSBroadcastAddress = 127.255.255.255\n"
                                 "KeepAliveInactivity = 400\nKeepAliveInterval = 300\nKeepAliveRetries = 2\n"
                                 "[Aliases]\nA = a\n",
                                 dir.Path(), cfg, error))
       << error;
   EXPECT_EQ(cfg.Name, "HQ");
-  ASSERT_EQ(cfg.Transports.size(), 1u);
+  ASSERT_EQ(cfg.Transports.size(), 3u);
   EXPECT_EQ(cfg.Transports[0], TqdServerTransport::SingleUser);
+  EXPECT_EQ(cfg.Transports[1], TqdServerTransport::IPXSPX);
+  EXPECT_EQ(cfg.Transports[2], TqdServerTransport::NetBIOS);
+  EXPECT_EQ(cfg.NetBIOS.Interfaces, (std::vector<std::string>{"127.0.0.1", "127.0.0.2"}));
+  EXPECT_EQ(cfg.NetBIOS.NamePort, 5137);
+  EXPECT_EQ(cfg.NetBIOS.DatagramPort, 5138);
+  EXPECT_EQ(cfg.NetBIOS.SessionPort, 5139);
+  EXPECT_EQ(cfg.NetBIOS.BroadcastAddress, "127.255.255.255");
+  EXPECT_EQ(cfg.IPXPortOffset, 0);
   EXPECT_EQ(cfg.Port, 0);
   EXPECT_EQ(cfg.ClientDiscoveryPort, 4000);
   EXPECT_FALSE(cfg.Secure);
@@ -70,7 +81,12 @@ TEST(ServerConfig, RejectsBadSettings) {
       {"[Server]\nKeepAliveInactivity = 50\n", "KeepAliveInactivity"},
       {"[Server]\nKeepAliveInterval = 9999999999\n", "KeepAliveInterval"},
       {"[Server]\nKeepAliveRetries = 0\n", "KeepAliveRetries"},
-      {"[Server]\nTransports = NetBIOS\n", "Transports"},
+      {"[Server]\nTransports = AppleTalk\n", "Transports"},
+      {"[Server]\nNetBIOSInterfaces = 127.0.0.1, lo\n", "NetBIOSInterfaces"},
+      {"[Server]\nNetBIOSSessionPort = 0\n", "NetBIOSSessionPort"},
+      {"[Server]\nNetBIOSBroadcastAddress = all\n", "NetBIOSBroadcastAddress"},
+      {"[Server]\nIPXPortOffset = 40347\n", "IPXPortOffset"},
+      {"[Server]\nIPXPortOffset = -1\n", "IPXPortOffset"},
       {"[Server]\nColour = red\n", "Colour"},
       {"[Aliases]\na/b = x\n", "a/b"},
       {"[Server]\nSecure = 0\n[Aliases]\nA = missing\n", "not an existing directory"},

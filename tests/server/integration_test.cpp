@@ -1,6 +1,7 @@
 // The whole server contract, through the client comms engine, against a
-// qd-server process on an ephemeral TCP port and on a private single-user
-// socket; and a server killed with SIGKILL during a pack.
+// qd-server process on an ephemeral TCP port, over SPX (the IPX/SPX
+// emulation on loopback) and on a private single-user socket; and a server
+// killed with SIGKILL during a pack.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -16,6 +17,8 @@
 #include "base/endian.h"
 #include "comms/QDClComm.h"
 #include "comms/QDLLWsck.h"
+#include "comms/ipx_spx.h"
+#include "platform/netbios/netbios.h"
 #include "server/demo_data.h"
 #include "server/maintenance.h"
 #include "server/server_core.h"
@@ -24,45 +27,78 @@
 #include "server_process.h"
 #include "temp_dir.h"
 #include "tests/comms/raw_client.h"
+#include "tests/support/free_ipx_offset.h"
 #include "tests/support/free_port.h"
+#include "tests/support/netbios_loopback.h"
 
 namespace qd {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class ServerIntegration : public testing::TestWithParam<bool> {  // true: TCP/IP
+// The transport a test reaches the server by.
+enum class Via { kTCPIP, kIPXSPX, kSingleUser, kNetBIOS };
+constexpr const char* kIpxLoopback = "00000000:00-00-7F-00-00-01";
+
+class ServerIntegration : public testing::TestWithParam<Via> {
  protected:
+  bool Winsock() const { return GetParam() == Via::kTCPIP || GetParam() == Via::kIPXSPX; }
+  // The client's name for this host in the transport's address form.
+  std::string Host() const {
+    switch (GetParam()) {
+      case Via::kTCPIP: return "127.0.0.1";
+      case Via::kIPXSPX: return kIpxLoopback;
+      case Via::kNetBIOS: return "QDTESTSRV";  // a NetBIOS address is the server's name
+      default: return kLocalAddress;
+    }
+  }
+  uint16_t StreamPort() const { return GetParam() == Via::kTCPIP ? server_->TcpPort() : server_->SpxPort(); }
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(MakeDemoData(dir_.Path(), 2, Records(), error)) << error;
     clientDiscoveryPort_ = test::FreeLoopbackPort(SOCK_DGRAM);
+    ipxPortOffset_ = test::FreeIpxPortOffset();
+    netbios_ = test::LoopbackNetBIOS();
+    ConfigureNetBIOS(netbios_);  // the clients' side, shared by every client of the test
     std::ofstream(dir_.Path() + "/test.conf")
-        << "[Server]\nName = QDTESTSRV\nTransports = TCP/IP, Single User\nPort = 0\nClientDiscoveryPort = "
-        << clientDiscoveryPort_ << "\nSecure = 1\nDataDir = .\n[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
+        << "[Server]\nName = QDTESTSRV\nTransports = TCP/IP, IPX/SPX, NetBIOS, Single User\nPort = 0\nClientDiscoveryPort = "
+        << clientDiscoveryPort_ << "\nIPXPortOffset = " << ipxPortOffset_ << "\nNetBIOSInterfaces = 127.0.0.1"
+        << "\nNetBIOSNamePort = " << netbios_.NamePort << "\nNetBIOSDatagramPort = " << netbios_.DatagramPort
+        << "\nNetBIOSSessionPort = " << netbios_.SessionPort << "\nNetBIOSBroadcastAddress = 127.255.255.255\nSecure = 1\nDataDir = .\n[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
     StartServer();
+  }
+  void TearDown() override {
+    server_.reset();
+    ConfigureNetBIOS(TqdNetBIOSConfig{});  // stops this test's emulation
   }
   virtual int Records() const { return 2000; }
   void StartServer() {
     server_ = std::make_unique<test::ServerProcess>(QD_SERVER_PATH, dir_.Path() + "/test.conf", SocketPath());
     ASSERT_NE(server_->TcpPort(), 0) << server_->Output();
+    ASSERT_NE(server_->SpxPort(), 0) << server_->Output();
   }
   std::string SocketPath() const { return dir_.Path() + "/single-user"; }
   std::unique_ptr<TqdClientCommsEngine> Client() {
     setenv("QUILLDRIVE_SINGLE_USER_SOCKET", SocketPath().c_str(), 1);
-    auto engine = std::make_unique<TqdClientCommsEngine>(
-        "tester", GetParam() ? TCPIPProtocolClass() : SingleUserProtocolClass());
+    const TqdProtocolClass& kind = GetParam() == Via::kTCPIP     ? TCPIPProtocolClass()
+                                   : GetParam() == Via::kIPXSPX  ? IPXSPXProtocolClass()
+                                   : GetParam() == Via::kNetBIOS ? NetBIOSProtocolClass()
+                                                                 : SingleUserProtocolClass();
+    auto engine = std::make_unique<TqdClientCommsEngine>("tester", kind);
     engine->Startup();
-    if (GetParam()) {
+    if (GetParam() == Via::kIPXSPX) {
+      // IPX discovery is broadcast, on loopback's broadcast address.
+      static_cast<TqdIPXSPXProtocol&>(engine->Transport()).SetEmulation({ipxPortOffset_, "127.255.255.255"});
+    } else if (GetParam() == Via::kTCPIP) {
       auto& endpoints = static_cast<TqdWinsockProtocol&>(engine->Transport()).Endpoints;
-      endpoints.StreamPort = server_->TcpPort();
       endpoints.ServerDiscoveryPort = server_->TcpPort();
       endpoints.ClientDiscoveryPort = clientDiscoveryPort_;
       endpoints.BroadcastAddress = "127.0.0.1";
     }
+    if (Winsock()) static_cast<TqdWinsockProtocol&>(engine->Transport()).Endpoints.StreamPort = StreamPort();
     return engine;
   }
-  std::string Address() const { return GetParam() ? "QDTESTSRV@127.0.0.1" : "local server"; }
+  std::string Address() const { return GetParam() != Via::kSingleUser ? "QDTESTSRV@" + Host() : "local server"; }
   std::unique_ptr<TqdClientCommsEngine> LoggedIn() {
     auto engine = Client();
     EXPECT_EQ(engine->Attach(Address(), "demo", "demo"), 0);
@@ -103,6 +139,8 @@ class ServerIntegration : public testing::TestWithParam<bool> {  // true: TCP/IP
 
   test::TempDir dir_;
   uint16_t clientDiscoveryPort_ = 0;
+  int32_t ipxPortOffset_ = 0;
+  TqdNetBIOSConfig netbios_;
   std::unique_ptr<test::ServerProcess> server_;
 };
 
@@ -111,7 +149,14 @@ TEST_P(ServerIntegration, DiscoveryFindsTheServer) {
   std::vector<std::string> names;
   engine->GetServerNames(names);
   ASSERT_FALSE(names.empty());
-  EXPECT_EQ(names[0].substr(0, GetParam() ? 9 : 12), GetParam() ? "QDTESTSRV" : "local server");
+  // A NetBIOS server's address is its name: the entry is the name alone.
+  const char* expected = Winsock() ? "QDTESTSRV@" : GetParam() == Via::kNetBIOS ? "QDTESTSRV" : "local server";
+  EXPECT_EQ(names[0].substr(0, std::string(expected).size()), expected);
+  if (GetParam() == Via::kIPXSPX) {
+    // The server tells its address in the IPX form, node 00-00 and IPv4.
+    EXPECT_EQ(names[0].substr(10, 15), "00000000:00-00-") << names[0];
+    EXPECT_EQ(names[0].size(), 10 + kIpxAddressTextLength) << names[0];
+  }
 }
 
 // A wrong password is answered (not left to the one-hour time-out), the
@@ -127,25 +172,28 @@ TEST_P(ServerIntegration, WrongPasswordIsRefusedAndTheNextTryWorks) {
   Bytes session(4);
   EXPECT_EQ(Block(*engine, msgOpenSession, {}, session), 0);
   EXPECT_TRUE(server_->ReadUntil("hung up after a failed login: user \"nobody\""));
+  // A NetBIOS client is known by its random name "QDC_" and 11 letters.
   EXPECT_NE(server_->Output().find("login failed: user \"demo\" from " +
-                                   std::string(GetParam() ? "127.0.0.1" : kLocalAddress)),
+                                   (GetParam() == Via::kNetBIOS ? std::string("QDC_") : Host())),
             std::string::npos);
 }
 
 // Clients that send an attach and vanish before its reply is sent: the
 // server, which loses each while replying, serves on.
 TEST_P(ServerIntegration, ClientsThatVanishWhileAnsweredDoNotStopTheServer) {
+  if (GetParam() == Via::kNetBIOS) GTEST_SKIP() << "raw clients speak TCP or the single-user socket";
   std::vector<uint8_t> attach(kAttachRequestSize);
   EncodeAttachRequest({"ghost", "demo"}, attach.data());
   for (int i = 0; i < 50; ++i) {
-    auto raw = GetParam() ? std::make_unique<test::RawClient>(server_->TcpPort())
-                          : std::make_unique<test::RawClient>(SocketPath());
+    // An SPX stream is a TCP connection with the TCP/IP framing.
+    auto raw = Winsock() ? std::make_unique<test::RawClient>(StreamPort())
+                         : std::make_unique<test::RawClient>(SocketPath());
     ASSERT_TRUE(raw->Connected());
-    if (!GetParam()) {
+    if (!Winsock()) {
       ASSERT_EQ(raw->Receive(20000).size(), 4u);  // accepted: the server knows it
     }
     ASSERT_TRUE(raw->Send(test::RawPart(msgAttach, attach, true, true, kAttachRequestSize)));
-    if (GetParam()) {
+    if (Winsock()) {
       raw->Reset();
     } else {
       raw->Close();
@@ -218,12 +266,12 @@ TEST_P(ServerIntegration, TaskOutlivesAClientThatVanishes) {
 }
 
 TEST_P(ServerIntegration, GarbageAfterAttachDisturbsNoOne) {
-  if (!GetParam()) GTEST_SKIP() << "raw bytes are sent over TCP";
+  if (!Winsock()) GTEST_SKIP() << "raw bytes are sent over TCP";
   auto good = LoggedIn();
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
-  sa.sin_port = htons(server_->TcpPort());
+  sa.sin_port = htons(StreamPort());
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
   std::mt19937 random(7);
@@ -310,8 +358,17 @@ TEST_P(ServerIntegration, OversizeRequestHangsUpOnlyItsClient) {
   EXPECT_EQ(Block(*bystander, msgOpenSession, {}, session), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, ServerIntegration, testing::Values(true, false),
-                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "TCPIP" : "SingleUser"; });
+std::string ViaName(const testing::TestParamInfo<Via>& p) {
+  switch (p.param) {
+    case Via::kTCPIP: return "TCPIP";
+    case Via::kIPXSPX: return "IPXSPX";
+    case Via::kNetBIOS: return "NetBIOS";
+    default: return "SingleUser";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, ServerIntegration,
+                         testing::Values(Via::kTCPIP, Via::kIPXSPX, Via::kSingleUser, Via::kNetBIOS), ViaName);
 
 class ServerCrash : public ServerIntegration {
  protected:
@@ -389,7 +446,7 @@ TEST_P(ServerCrash, StopsCleanlyOnSigterm) {
   EXPECT_EQ(store.ListTables("Customers")[0].Records, 54000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tcp, ServerCrash, testing::Values(true), [](const testing::TestParamInfo<bool>&) { return "TCPIP"; });
+INSTANTIATE_TEST_SUITE_P(Tcp, ServerCrash, testing::Values(Via::kTCPIP), ViaName);
 
 }  // namespace
 }  // namespace qd

@@ -57,10 +57,8 @@ class ServerProcess {
     }
   }
   pid_t Pid() const { return pid_; }
-  uint16_t TcpPort() const {
-    size_t at = output_.find("TCP/IP port ");
-    return at == std::string::npos ? 0 : static_cast<uint16_t>(std::stoi(output_.substr(at + 12)));
-  }
+  uint16_t TcpPort() const { return PortAfter("TCP/IP port "); }
+  uint16_t SpxPort() const { return PortAfter("SPX on TCP port "); }
   // Sends `sig` and waits for the exit; the exit status (or -1).
   int Signal(int sig) {
     if (pid_ <= 0) return -1;
@@ -73,6 +71,11 @@ class ServerProcess {
   const std::string& Output() const { return output_; }
 
  private:
+  // The number written after `marker` in the output, or 0.
+  uint16_t PortAfter(const std::string& marker) const {
+    size_t at = output_.find(marker);
+    return at == std::string::npos ? 0 : static_cast<uint16_t>(std::stoi(output_.substr(at + marker.size())));
+  }
   // Waits up to `ms` for output and appends it: the bytes read, 0 when
   // none came, -1 at the end of the output.
   int ReadSome(int ms) {

@@ -1,4 +1,4 @@
-#include "comms/ipx_address.h"
+#include "platform/ipx_address.h"
 
 namespace qd {
 namespace {
