@@ -18,10 +18,6 @@ namespace {
 // The most one BLOB read asks the server for.
 constexpr size_t kMaxBlobRead = 64u << 20;
 
-TqdRequestData RequestOf(const std::vector<uint8_t>& bytes) {
-  return TqdRequestData{bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr};
-}
-
 }  // namespace
 
 int32_t TQDClientTable::BlobNumberOf(const uint8_t* record, int32_t field, TqdResult& result) {

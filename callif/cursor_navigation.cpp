@@ -13,13 +13,6 @@
 #include "dict/QDCLConv.h"
 
 namespace qd {
-namespace {
-
-TqdRequestData RequestOf(const std::vector<uint8_t>& bytes) {
-  return TqdRequestData{bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr};
-}
-
-}  // namespace
 
 // Slots 12 to 14: the record (at most the record length) goes into the
 // buffer; without one the server still moves.

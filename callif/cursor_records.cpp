@@ -13,9 +13,7 @@ TqdResult TQDClientTable::WriteRecord(TqdMsgID msg, uint8_t flag, const uint8_t*
   if (record == nullptr) return SetResult(qdErrInvalidParam);
   SetResult(qdErrNoMemory);
   auto request = EncodeWriteRecord(cursorId_, BookmarkSize(), flag, {record, static_cast<size_t>(RecordLength())});
-  return SetResult(SendRequest(commsEngine_, msg,
-                               TqdRequestData{request.data(), static_cast<uint32_t>(request.size()), nullptr},
-                               TqdReplyTarget{}));
+  return SetResult(SendRequest(commsEngine_, msg, RequestOf(request), TqdReplyTarget{}));
 }
 
 // Slot 72.

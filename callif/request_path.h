@@ -5,10 +5,18 @@
 // Thread rules: the comms engine's (its owner thread only).
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "base/result_codes.h"
 #include "comms/QDClComm.h"
 
 namespace qd {
+
+// A request whose record was built as bytes.
+inline TqdRequestData RequestOf(const std::vector<uint8_t>& bytes) {
+  return TqdRequestData{bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr};
+}
 
 TqdResult SendRequest(TqdClientCommsEngine* engine, TqdMsgID msgId, const TqdRequestData& request,
                       const TqdReplyTarget& reply);

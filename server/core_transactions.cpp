@@ -37,21 +37,26 @@ bool TqdServerCore::WrittenByOthers(TqdCoreConnection c, const std::string& dire
   return false;
 }
 
+// Closed on a worker: a job of the transaction may still be running, and
+// closing a connection is no work for the serving thread.
+void TqdServerCore::CloseTransactionLater(std::shared_ptr<TqdClientTransaction> txn) {
+  pool_.Submit(
+      0,
+      [txn](TqdStoreCache&) {
+        std::lock_guard<std::mutex> inUse(txn->InUse);
+        txn->Store.reset();
+        return TqdJobResult{};
+      },
+      {});
+}
+
 void TqdServerCore::DropTransactions(Client& client, std::optional<int32_t> databaseId) {
   for (auto it = client.Transactions.begin(); it != client.Transactions.end();) {
     if (databaseId && it->first != *databaseId) {
       ++it;
       continue;
     }
-    // Closed on a worker: a job of the transaction may still be running.
-    pool_.Submit(
-        0,
-        [txn = it->second](TqdStoreCache&) {
-          std::lock_guard<std::mutex> inUse(txn->InUse);
-          txn->Store.reset();
-          return TqdJobResult{};
-        },
-        {});
+    CloseTransactionLater(it->second);
     it = client.Transactions.erase(it);
   }
 }
@@ -82,9 +87,7 @@ void TqdServerCore::OnBeginTran(TqdCoreConnection c, Client& client, const TqdSe
             owner.Transactions.emplace(databaseId, txn).second)
           return;
         if (result.Result == qdOK) result = {qdErrActiveTran, {}};
-        Client single;  // closes the unused transaction's connection on a worker
-        single.Transactions.emplace(databaseId, txn);
-        DropTransactions(single);
+        CloseTransactionLater(txn);
       });
 }
 

@@ -316,6 +316,7 @@ class TqdServerCore {
   // Rolls back and ends the transactions (of one database, or all); their
   // connections are closed on a worker, after the work under way.
   void DropTransactions(Client& client, std::optional<int32_t> databaseId = std::nullopt);
+  void CloseTransactionLater(std::shared_ptr<TqdClientTransaction> txn);
   // A transaction of another connection has changed something in the
   // directory: its write lock keeps every other change out until it ends.
   bool WrittenByOthers(TqdCoreConnection c, const std::string& directory) const;
