@@ -183,10 +183,7 @@ TqdResult TQDClientTable::CloneCursor(bool readOnly, TttBaseTable*& cursor) {
 TqdResult TQDClientTable::SetToCursor(TttBaseTable* source) {
   auto* from = dynamic_cast<TQDClientTable*>(source);
   if (from == nullptr) return SetResult(qdErrInvalidHandle);
-  TqdRecord<8> request{};
-  PutInt32LE(request.data(), from->cursorId_);
-  PutInt32LE(request.data() + 4, cursorId_);
-  return SetResult(SendRecord(commsEngine_, msgSetToCursor, request));
+  return SetResult(SendRecord(commsEngine_, msgSetToCursor, EncodeTwoWords(from->cursorId_, cursorId_)));
 }
 
 }  // namespace qd

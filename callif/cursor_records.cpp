@@ -29,7 +29,7 @@ TqdResult TQDClientTable::ModifyRecord(uint8_t* record, bool releaseLock) {
 // Slot 36: the current record; the record as it was goes into the buffer.
 TqdResult TQDClientTable::DeleteRecord(uint8_t* record) {
   const int32_t length = record == nullptr ? 0 : RecordLength();
-  return SetResult(SendRecord(commsEngine_, msgDeleteRecord, EncodeDeleteRecord(cursorId_, length), record,
+  return SetResult(SendRecord(commsEngine_, msgDeleteRecord, EncodeTwoWords(cursorId_, length), record,
                               static_cast<uint32_t>(length)));
 }
 

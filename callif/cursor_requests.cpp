@@ -109,10 +109,10 @@ std::vector<uint8_t> EncodeWriteRecord(int32_t cursorId, int32_t bookmarkSize, u
       .Take();
 }
 
-TqdRecord<kDeleteRecordSize> EncodeDeleteRecord(int32_t cursorId, int32_t recordLength) {
-  TqdRecord<kDeleteRecordSize> r{};
-  PutInt32LE(r.data(), cursorId);
-  PutInt32LE(r.data() + 4, recordLength);
+TqdRecord<kTwoWordsSize> EncodeTwoWords(int32_t first, int32_t second) {
+  TqdRecord<kTwoWordsSize> r{};
+  PutInt32LE(r.data(), first);
+  PutInt32LE(r.data() + 4, second);
   return r;
 }
 

@@ -75,8 +75,10 @@ TqdRecord<kRelTableLockSize> EncodeRelTableLock(int32_t cursorId, bool all, uint
 std::vector<uint8_t> EncodeBlobRequest(int32_t cursorId, int32_t blob, std::initializer_list<uint32_t> numbers,
                                        TqdBytesIn bytes = {});
 
-// Delete (2052): id 4, record length 4 (0 without a record buffer).
-inline constexpr size_t kDeleteRecordSize = 8;
-TqdRecord<kDeleteRecordSize> EncodeDeleteRecord(int32_t cursorId, int32_t recordLength);
+// Two words: delete (2052) is the id and the record length (0 without a
+// record buffer); set to cursor (1803) the source cursor's id, then this
+// cursor's.
+inline constexpr size_t kTwoWordsSize = 8;
+TqdRecord<kTwoWordsSize> EncodeTwoWords(int32_t first, int32_t second);
 
 }  // namespace qd

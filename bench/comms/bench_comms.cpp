@@ -18,9 +18,12 @@
 #include "comms/scramble.h"
 #include "comms/server_endpoint.h"
 #include "bench/support/engine_server.h"
+#include "bench/support/raw_tcp.h"
 
 namespace qd {
 namespace {
+
+using namespace bench;  // the raw loopback sockets
 
 constexpr uint32_t kReplySize = 33;
 constexpr size_t kBulkSize = 1u << 20;
@@ -29,44 +32,6 @@ constexpr size_t kRawReply = kMsgHeaderSize + kReplySize;
 
 std::vector<pid_t> g_children;
 uint16_t g_enginePort = 0, g_pingPort = 0, g_bulkPort = 0;
-
-int ListenOnLoopback(uint16_t& port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  listen(fd, 8);
-  socklen_t len = sizeof sa;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  port = ntohs(sa.sin_port);
-  return fd;
-}
-
-bool ReadExact(int fd, uint8_t* p, size_t n) {
-  while (n > 0) {
-    ssize_t r = recv(fd, p, n, 0);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const uint8_t* p, size_t n) {
-  while (n > 0) {
-    ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-void NoDelay(int fd) {
-  int on = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
 
 // Forks a child that runs `serve` for ever; it dies with its parent.
 template <class Serve>
@@ -118,17 +83,6 @@ void StartServers() {
   if (read(fds[0], &g_enginePort, sizeof g_enginePort) != sizeof g_enginePort) g_enginePort = 0;
   close(fds[0]);
   close(fds[1]);
-}
-
-int ConnectRaw(uint16_t port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sa.sin_port = htons(port);
-  connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  NoDelay(fd);
-  return fd;
 }
 
 std::unique_ptr<TqdClientCommsEngine> AttachedEngine(benchmark::State& state) {

@@ -4,15 +4,11 @@
 // NetBIOS (which acknowledges every part) at least 0.5 times the raw
 // exchange's rate.
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "bench/support/raw_tcp.h"
 #include "comms/QDClComm.h"
 #include "comms/QDLLWsck.h"
 #include "comms/QDNetMsg.h"
@@ -26,33 +22,21 @@ namespace {
 constexpr uint32_t kReplySize = 33;
 
 void BM_RawTcpPingPong(benchmark::State& state) {
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  listen(listener, 1);
-  socklen_t len = sizeof sa;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
+  uint16_t port = 0;
+  int listener = bench::ListenOnLoopback(port);
   const size_t request = kMsgHeaderSize + 4, reply = kMsgHeaderSize + kReplySize;
   std::thread server([&] {
     int fd = accept(listener, nullptr, nullptr);
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    bench::NoDelay(fd);
     std::vector<uint8_t> in(request), out(reply, 0x42);
-    while (recv(fd, in.data(), in.size(), MSG_WAITALL) == static_cast<ssize_t>(in.size()) &&
-           send(fd, out.data(), out.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(out.size())) {
+    while (bench::ReadExact(fd, in.data(), in.size()) && bench::WriteAll(fd, out.data(), out.size())) {
     }
     close(fd);
   });
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  int on = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  int fd = bench::ConnectRaw(port);
   std::vector<uint8_t> out(request, 1), in(reply);
   for (auto _ : state) {
-    send(fd, out.data(), out.size(), MSG_NOSIGNAL);
-    if (recv(fd, in.data(), in.size(), MSG_WAITALL) != static_cast<ssize_t>(in.size())) {
+    if (!bench::WriteAll(fd, out.data(), out.size()) || !bench::ReadExact(fd, in.data(), in.size())) {
       state.SkipWithError("raw exchange failed");
       break;
     }

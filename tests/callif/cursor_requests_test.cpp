@@ -45,8 +45,15 @@ TEST(CursorRequestsTest, ExactBytes) {
        Of({7, 0, 0, 0, 3, 0, 0, 0, 27, 0, 0, 0, 1, 0xA1, 0xA2, 0xA3})},
   };
   for (const Case& c : cases) EXPECT_EQ(c.Got, c.Expected) << c.Name;
-  auto del = EncodeDeleteRecord(7, 40);
+  auto del = EncodeTwoWords(7, 40);  // delete: cursor, record length
   EXPECT_EQ(Bytes(del.begin(), del.end()), Of({7, 0, 0, 0, 40, 0, 0, 0}));
+  auto follow = EncodeTwoWords(9, 7);  // set to cursor: source, then this cursor
+  EXPECT_EQ(Bytes(follow.begin(), follow.end()), Of({9, 0, 0, 0, 7, 0, 0, 0}));
+  auto lock = EncodeLockRequest(7, 2);
+  EXPECT_EQ(Bytes(lock.begin(), lock.end()), Of({7, 0, 0, 0, 2}));
+  auto release = EncodeRelTableLock(7, true, 1);
+  EXPECT_EQ(Bytes(release.begin(), release.end()), Of({7, 0, 0, 0, 1, 1}));
+  EXPECT_EQ(EncodeBlobRequest(7, 3, {10, 4}, Of({0xA1})), Of({7, 0, 0, 0, 3, 0, 0, 0, 10, 0, 0, 0, 4, 0, 0, 0, 0xA1}));
   EXPECT_EQ(read.size(), kReadRecordSize);
   EXPECT_EQ(EncodeSetToKey(1, 0, true, 0, 0, {}).size(), kSetToKeyHeadSize);
   EXPECT_EQ(EncodeRecordForKey(1, true, 0, 0, 0, 0, {}).size(), kRecordForKeyHeadSize);
