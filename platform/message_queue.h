@@ -81,6 +81,7 @@ class TqdMessageQueue {
   void Gather(int timeoutMs);
   void SocketReady(Source& source, uint32_t events);
   int Arm(Source& source);
+  int Watch(Source& source, uint32_t events);
   void RemoveSource(uint64_t id);
   void Queue(TqdNotifyWindow* window, uint32_t msg, uintptr_t wParam, intptr_t lParam, Source* source);
   bool HasPendingFor(TqdNotifyWindow* window);

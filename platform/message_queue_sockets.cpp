@@ -1,6 +1,10 @@
 // The asynchronous select of the message queue: socket readiness reported
-// by epoll (one-shot, re-armed after each message was handled) becomes
-// message 5105 with an FD_ event and a Winsock error word.
+// by epoll becomes message 5105 with an FD_ event and a Winsock error word.
+// A socket's next message waits until its last one was handled. Rather than
+// a one-shot watch re-armed after every message (a system call each), the
+// watch stays level-triggered and is only taken off when the socket is
+// reported again while its message still waits; most messages are handled
+// before that, so the usual exchange costs no epoll_ctl at all.
 // Thread rules: owner thread of the queue only.
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -60,26 +64,40 @@ void TqdMessageQueue::ReenableWrite(int fd) {
 }
 
 int TqdMessageQueue::Arm(Source& source) {
-  uint32_t mask = EPOLLONESHOT;
+  if (source.closeDelivered) return Watch(source, 0);  // a closed socket stays ready for ever
+  uint32_t mask = 0;
   if (source.selected & (FD_READ | FD_ACCEPT)) mask |= EPOLLIN;
   if (source.selected & FD_CLOSE) mask |= EPOLLRDHUP;
   if (source.connectPending || (source.writeWanted && (source.selected & FD_WRITE))) mask |= EPOLLOUT;
-  if (source.closeDelivered) {
-    // A closed socket stays ready for ever; it is not watched again.
+  return Watch(source, mask);
+}
+
+int TqdMessageQueue::Watch(Source& source, uint32_t events) {
+  if (events == 0) {
+    // Off entirely: epoll reports a hang-up or an error even to a watch
+    // that asks for nothing.
     if (source.registered) epoll_ctl(epoll_, EPOLL_CTL_DEL, source.fd, nullptr);
     source.registered = false;
     return 0;
   }
+  if (source.registered && source.watched == events) return 0;
   epoll_event ev{};
-  ev.events = mask;
+  ev.events = events;
   ev.data.u64 = source.id;
   int op = source.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD;
   if (epoll_ctl(epoll_, op, source.fd, &ev) != 0) return errno;
   source.registered = true;
+  source.watched = events;
   return 0;
 }
 
 void TqdMessageQueue::SocketReady(Source& s, uint32_t events) {
+  if (s.queued > 0) {
+    // Still ready because its message was not handled yet: nothing more is
+    // said until it has been, when AfterDispatch watches it again.
+    Watch(s, 0);
+    return;
+  }
   TqdNotifyWindow* w = s.window;
   auto queue = [&](uint16_t event, int err) {
     Queue(w, kSocketEventMessage, static_cast<uintptr_t>(s.fd), MakeSelectEventWord(event, ErrorWord(err)),
@@ -106,7 +124,9 @@ void TqdMessageQueue::SocketReady(Source& s, uint32_t events) {
       queue(FD_CLOSE, (events & EPOLLERR) ? SocketError(s.fd) : 0);
     }
   }
-  if (s.queued == 0) Arm(s);
+  // What was just said is not watched for again (a write wish is spent, a
+  // close is final); what stays the same costs nothing.
+  Arm(s);
 }
 
 }  // namespace qd

@@ -21,6 +21,7 @@ struct TqdMessageQueue::Source {
   bool writeWanted = false;     // FD_WRITE may be delivered
   bool closeDelivered = false;
   bool registered = false;  // known to epoll
+  uint32_t watched = 0;     // the epoll events asked for while registered
   int queued = 0;           // messages of this source waiting or running
 };
 

@@ -137,6 +137,25 @@ TEST_F(SocketSelectTest, WriteComesOnceAndReadIsNotRepeatedUntilHandled) {
   EXPECT_FALSE(rec_.window.WaitForMessage(20));
 }
 
+TEST_F(SocketSelectTest, ReadinessSeenAgainWhileItsMessageWaitsMakesNoSecondMessage) {
+  ASSERT_EQ(rec_.window.AsyncSelect(fds_[0], FD_READ), 0);
+  ASSERT_EQ(write(fds_[1], "ab", 2), 2);
+  ASSERT_TRUE(rec_.window.WaitForMessage(kMustComeMs));
+  // Another window's turns ask the kernel again and again while this
+  // socket's FD_READ waits unhandled.
+  RecordingWindow other;
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(other.window.DispatchOne());
+  EXPECT_TRUE(rec_.window.DispatchOne());
+  EXPECT_EQ(Events(), std::vector<uint16_t>{FD_READ});
+  // Handled but not read: the socket is watched again and says so once more.
+  ASSERT_TRUE(rec_.window.WaitForMessage(kMustComeMs));
+  char buffer[4];
+  ASSERT_EQ(read(fds_[0], buffer, sizeof buffer), 2);
+  rec_.window.DispatchOne();
+  EXPECT_EQ(Events(), (std::vector<uint16_t>{FD_READ, FD_READ}));
+  EXPECT_FALSE(rec_.window.WaitForMessage(20));
+}
+
 TEST_F(SocketSelectTest, PeerCloseGivesOneClose) {
   ASSERT_EQ(rec_.window.AsyncSelect(fds_[0], FD_CLOSE), 0);
   close(fds_[1]);
