@@ -1,7 +1,13 @@
 // TqdPadLock: a re-entrant lock that costs nothing until the process has
 // started a second thread. Every keyed list and memory pool has one.
 // Thread rules: code that starts a thread which may touch engine objects
-// calls SetMultiThreaded() before starting it.
+// calls SetMultiThreaded() before starting it. A debug build aborts when a
+// second thread takes a lock before that switch, since the lock would then
+// guard nothing.
+//
+// The shortcut stays because it matters where the lock is taken most: with
+// a real lock on every call a pool allocation costs 35-60 ns instead of 2 ns
+// (slower than malloc) and a list lookup twice as long (bench_base).
 #pragma once
 
 #include <atomic>
@@ -12,6 +18,11 @@ namespace qd {
 
 namespace detail {
 extern std::atomic<bool> g_multiThreaded;
+#ifdef NDEBUG
+inline void CheckSingleThreadedLock() {}
+#else
+void CheckSingleThreadedLock();  // aborts on the second thread to lock before the switch
+#endif
 }
 
 // True once the engine has started its first extra thread; never cleared.
@@ -28,7 +39,10 @@ class TqdPadLock {
   // thread started did nothing, and as the flag never goes off again, an
   // unlock that finds it off has nothing to undo either.
   void Lock() {
-    if (IsMultiThreaded()) LockSlow();
+    if (IsMultiThreaded())
+      LockSlow();
+    else
+      detail::CheckSingleThreadedLock();
   }
   void Unlock() {
     if (IsMultiThreaded()) UnlockSlow();

@@ -36,5 +36,22 @@ TEST(TqdPadLock, ReentrantAndSafeAcrossTheSwitchToThreads) {
   EXPECT_EQ(counter, 20000);
 }
 
+#ifndef NDEBUG
+// A lock taken on a second thread before the switch would guard nothing:
+// a debug build stops there rather than let the race happen.
+TEST(TqdPadLockDeathTest, SecondThreadLockingBeforeTheSwitchAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where the switch is still off
+  EXPECT_DEATH(
+      {
+        TqdPadLock lock;
+        lock.Lock();
+        lock.Unlock();
+        std::thread other([&] { lock.Lock(); });
+        other.join();
+      },
+      "second thread before SetMultiThreaded");
+}
+#endif
+
 }  // namespace
 }  // namespace qd
