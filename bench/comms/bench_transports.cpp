@@ -1,10 +1,17 @@
 // The task-status round trip (a 4-byte request, a 33-byte reply) over each
-// transport against a server in this process, beside a raw TCP ping-pong of
-// the same sizes in the same run. The goals: IPX/SPX at least 0.7 times,
-// NetBIOS (which acknowledges every part) at least 0.5 times the raw
-// exchange's rate.
+// transport against a server in this process, beside raw ping-pongs of the
+// same sizes in the same run: TCP, and a SOCK_SEQPACKET socket pair for the
+// single-user transport. The goals: TCP/IP and single user at least 0.9
+// times their raw exchange's rate, IPX/SPX at least 0.7 times and NetBIOS
+// (which acknowledges every part) at least 0.5 times the raw TCP one.
 #include <benchmark/benchmark.h>
+#include <sys/socket.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -47,9 +54,39 @@ void BM_RawTcpPingPong(benchmark::State& state) {
 }
 BENCHMARK(BM_RawTcpPingPong)->UseRealTime();
 
+// One datagram each way, as the single-user transport sends a part.
+void BM_RawSeqpacketPingPong(benchmark::State& state) {
+  int fds[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) {
+    state.SkipWithError("socketpair failed");
+    return;
+  }
+  const size_t request = kMsgHeaderSize + 4, reply = kMsgHeaderSize + kReplySize;
+  std::thread server([&] {
+    std::vector<uint8_t> in(request), out(reply, 0x42);
+    while (recv(fds[1], in.data(), in.size(), 0) > 0 && send(fds[1], out.data(), out.size(), MSG_NOSIGNAL) > 0) {
+    }
+  });
+  std::vector<uint8_t> out(request, 1), in(reply);
+  for (auto _ : state) {
+    if (send(fds[0], out.data(), out.size(), MSG_NOSIGNAL) <= 0 || recv(fds[0], in.data(), in.size(), 0) <= 0) {
+      state.SkipWithError("raw exchange failed");
+      break;
+    }
+  }
+  shutdown(fds[0], SHUT_RDWR);
+  server.join();
+  close(fds[0]);
+  close(fds[1]);
+}
+BENCHMARK(BM_RawSeqpacketPingPong)->UseRealTime();
+
 void BM_TaskStatusRoundTrip(benchmark::State& state) {
   const auto transport = static_cast<test::PeerTransport>(state.range(0));
   if (transport == test::PeerTransport::kNetBIOS) ConfigureNetBIOS(test::LoopbackNetBIOS());
+  // The single-user socket of this run only, not the user's own.
+  const std::string socketPath = "/tmp/qd_bench_su_" + std::to_string(getpid());
+  if (transport == test::PeerTransport::kSingleUser) setenv("QUILLDRIVE_SINGLE_USER_SOCKET", socketPath.c_str(), 1);
   test::PeerBehaviour behaviour;
   behaviour.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
     if (r.MsgID != msgGetTaskStatus) return false;  // attach and login as the peer does them
@@ -61,7 +98,7 @@ void BM_TaskStatusRoundTrip(benchmark::State& state) {
     test::TestPeer peer(transport, std::move(behaviour));
     TqdClientCommsEngine engine("BENCH", test::ProtocolClassOf(transport));
     engine.Startup();
-    if (transport != test::PeerTransport::kNetBIOS)
+    if (transport == test::PeerTransport::kTCP || transport == test::PeerTransport::kIPXSPX)
       static_cast<TqdWinsockProtocol&>(engine.Transport()).Endpoints.StreamPort = peer.Port();
     if (engine.Attach(std::string("QDTEST@") + test::LoopbackAddress(transport), "bob", "secret") != qdOK) {
       state.SkipWithError("attach failed");
@@ -76,12 +113,14 @@ void BM_TaskStatusRoundTrip(benchmark::State& state) {
     }
   }
   ConfigureNetBIOS(TqdNetBIOSConfig{});
+  unsetenv("QUILLDRIVE_SINGLE_USER_SOCKET");
 }
 BENCHMARK(BM_TaskStatusRoundTrip)
     ->Arg(static_cast<int>(test::PeerTransport::kTCP))
     ->Arg(static_cast<int>(test::PeerTransport::kIPXSPX))
+    ->Arg(static_cast<int>(test::PeerTransport::kSingleUser))
     ->Arg(static_cast<int>(test::PeerTransport::kNetBIOS))
-    ->ArgNames({"transport(0 tcp, 1 ipx/spx, 3 netbios)"})
+    ->ArgNames({"transport(0 tcp, 1 ipx/spx, 2 single user, 3 netbios)"})
     ->UseRealTime();
 
 }  // namespace
