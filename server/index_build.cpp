@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "server/key_encoding.h"
@@ -16,24 +17,32 @@ void PutRowIdBE(uint8_t* out, int64_t rid) {
 }
 
 // One run of keys: fixed-size entries of key bytes then the row id
-// big-endian, so that memcmp orders by key, then by record.
+// big-endian, so that memcmp orders by key, then by record. The whole run's
+// room is taken at once and never zero-filled: pages the run does not reach
+// are never touched, and a growing buffer would copy and clear up to the
+// run's size several times over.
 class KeyRun {
  public:
   KeyRun(size_t keyWidth, bool unique, size_t capacityBytes)
-      : keyWidth_(keyWidth), entry_(keyWidth + 8), unique_(unique), capacity_(capacityBytes) {}
+      : keyWidth_(keyWidth),
+        entry_(keyWidth + 8),
+        unique_(unique),
+        capacity_(std::max(capacityBytes, entry_)),
+        bytes_(new uint8_t[capacity_]) {}
 
   uint8_t* Add() {
-    bytes_.resize(bytes_.size() + entry_);
-    return bytes_.data() + bytes_.size() - entry_;
+    uint8_t* entry = bytes_.get() + used_;
+    used_ += entry_;
+    return entry;
   }
-  bool Full() const { return bytes_.size() + entry_ > capacity_; }
-  bool Empty() const { return bytes_.empty(); }
+  bool Full() const { return used_ + entry_ > capacity_; }
+  bool Empty() const { return used_ == 0; }
 
   // Sorts the run and appends it to the key table with one statement.
   void Flush(TqdStatement& insert, TqdTaskProgress& progress) {
     std::vector<uint32_t> order = SortedOrder();
     if (unique_) RefuseDuplicates(order);
-    TqdKeyRunView view{bytes_.data(), entry_, keyWidth_, order.data(), order.size(), &progress};
+    TqdKeyRunView view{bytes_.get(), entry_, keyWidth_, order.data(), order.size(), &progress};
     try {
       insert.BindPointer(1, &view, kKeyRunPointerType).RunOnce();
     } catch (const EqdStorageError& e) {
@@ -44,17 +53,17 @@ class KeyRun {
       throw;
     }
     progress.Advance(static_cast<int64_t>(order.size()) % kKeyRunPublishEvery);
-    bytes_.clear();
+    used_ = 0;
   }
 
  private:
-  const uint8_t* Entry(uint32_t index) const { return bytes_.data() + static_cast<size_t>(index) * entry_; }
+  const uint8_t* Entry(uint32_t index) const { return bytes_.get() + static_cast<size_t>(index) * entry_; }
 
   // The entries' positions in key order, then record order. Sorting by the
   // first sixteen key bytes first keeps most comparisons inside the slot
   // array instead of the scattered entries.
   std::vector<uint32_t> SortedOrder() const {
-    const size_t count = bytes_.size() / entry_;
+    const size_t count = used_ / entry_;
     struct Slot {
       uint64_t Prefix;
       uint64_t Next;
@@ -88,7 +97,8 @@ class KeyRun {
   size_t entry_;
   bool unique_;
   size_t capacity_;
-  std::vector<uint8_t> bytes_;
+  std::unique_ptr<uint8_t[]> bytes_;
+  size_t used_ = 0;
 };
 
 }  // namespace

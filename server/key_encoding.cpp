@@ -75,8 +75,15 @@ void PutWideText(uint8_t* out, const uint8_t* p, size_t units, bool ci) {
 void PutValue(uint8_t* out, const TqdDictField& f, const uint8_t* p, bool ci) {
   size_t width = ValueWidth(f);
   switch (f.FieldType) {
-    case fkBoolean: out[0] = p[0] != 0; break;
-    case fkChar: out[0] = Fold(p[0], ci); break;
+    // Every byte of the width is written: keys are built in uncleared memory.
+    case fkBoolean:
+      std::memset(out, 0, width);
+      out[0] = p[0] != 0;
+      break;
+    case fkChar:
+      std::memset(out, 0, width);
+      out[0] = Fold(p[0], ci);
+      break;
     case fkWideChar: PutWideText(out, p, 1, ci); break;
     case fkInt8:
     case fkInt16:
