@@ -1,5 +1,6 @@
 #include "server/key_run_source.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qd {
@@ -7,15 +8,34 @@ namespace {
 
 enum Column { kKeyColumn = 0, kRidColumn = 1, kRunColumn = 2 };
 
+// Entries gathered into key order at a time. Handed out one by one, the
+// sorted entries would be read all over a run of tens of megabytes, a cache
+// miss each with SQLite's work in between; a gathering loop has many of
+// those misses under way at once, and the chunk stays in the cache.
+constexpr size_t kGatherEntries = 1024;
+
 // Plain data, zero-filled on opening.
 struct KeyRunCursor {
   sqlite3_vtab_cursor Base;  // must come first: SQLite hands this pointer back
   const TqdKeyRunView* Run;
   size_t Position;
+  uint8_t* Chunk;  // sqlite3_malloc'd room for kGatherEntries entries
+  size_t ChunkStart;
+  size_t ChunkCount;
 };
 
-const uint8_t* EntryAt(const KeyRunCursor& c) {
-  return c.Run->Base + static_cast<size_t>(c.Run->Order[c.Position]) * c.Run->EntrySize;
+void Gather(KeyRunCursor& c) {
+  const TqdKeyRunView& run = *c.Run;
+  c.ChunkStart = c.Position;
+  c.ChunkCount = std::min(kGatherEntries, run.Count - c.Position);
+  for (size_t i = 0; i < c.ChunkCount; ++i)
+    std::memcpy(c.Chunk + i * run.EntrySize, run.Base + static_cast<size_t>(run.Order[c.Position + i]) * run.EntrySize,
+                run.EntrySize);
+}
+
+const uint8_t* EntryAt(KeyRunCursor& c) {
+  if (c.Position < c.ChunkStart || c.Position >= c.ChunkStart + c.ChunkCount) Gather(c);
+  return c.Chunk + (c.Position - c.ChunkStart) * c.Run->EntrySize;
 }
 
 int Connect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** table, char**) {
@@ -56,6 +76,7 @@ int Open(sqlite3_vtab*, sqlite3_vtab_cursor** cursor) {
 }
 
 int Close(sqlite3_vtab_cursor* cursor) {
+  sqlite3_free(reinterpret_cast<KeyRunCursor*>(cursor)->Chunk);
   sqlite3_free(cursor);
   return SQLITE_OK;
 }
@@ -65,7 +86,12 @@ int Filter(sqlite3_vtab_cursor* cursor, int, const char*, int argc, sqlite3_valu
   c->Run = argc == 1 ? static_cast<const TqdKeyRunView*>(sqlite3_value_pointer(argv[0], kKeyRunPointerType))
                      : nullptr;
   c->Position = 0;
-  return SQLITE_OK;
+  c->ChunkStart = c->ChunkCount = 0;
+  sqlite3_free(c->Chunk);
+  c->Chunk = nullptr;
+  if (c->Run == nullptr || c->Run->Count == 0) return SQLITE_OK;
+  c->Chunk = static_cast<uint8_t*>(sqlite3_malloc64(kGatherEntries * c->Run->EntrySize));
+  return c->Chunk == nullptr ? SQLITE_NOMEM : SQLITE_OK;
 }
 
 int Next(sqlite3_vtab_cursor* cursor) {
