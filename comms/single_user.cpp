@@ -284,6 +284,11 @@ void TqdSingleUserProtocol::Read(TqdSingleUserConnection* connection) {
       HangUp(handle);
       return;
     }  // anything else is not for us
+    // Only a full packet says that a message goes on in the next one; after
+    // a shorter one the peer most often waits for an answer. Reading on
+    // would then cost a receive that finds nothing; the socket, still
+    // watched, says so if more has come.
+    if (static_cast<size_t>(n) < kSingleUserPacketSize) return;
   }
 }
 
