@@ -52,7 +52,7 @@ void BM_ReadBlockThroughTheServer(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * records);
   StopClientEngine();
 }
-BENCHMARK(BM_ReadBlockThroughTheServer)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ReadBlockThroughTheServer)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 void BM_SqliteInTheSameKeyOrder(benchmark::State& state) {
   TqdTableStore store(*CanonicalDirectory(Server().dir.Path() + "/sales"));
@@ -75,7 +75,7 @@ void BM_SqliteInTheSameKeyOrder(benchmark::State& state) {
   state.counters["records"] = static_cast<double>(records);
   state.SetItemsProcessed(state.iterations() * records);
 }
-BENCHMARK(BM_SqliteInTheSameKeyOrder)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SqliteInTheSameKeyOrder)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 }  // namespace qd
