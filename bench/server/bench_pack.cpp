@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/server/bench_table.h"
 #include "server/maintenance.h"
 #include "server/record_writer.h"
 #include "server/table_store.h"
@@ -18,7 +19,6 @@ namespace {
 constexpr int kRows = 200'000;
 
 bool IsDeleted(int i) { return i % 10 == 0; }
-std::string NameOf(int i) { return "name" + std::to_string((i * 7919) % 100003); }
 
 std::filesystem::path FreshDir(const char* what) {
   auto dir = std::filesystem::temp_directory_path() / ("qd_bench_pack_" + std::to_string(getpid()) + "_" + what);
@@ -27,27 +27,18 @@ std::filesystem::path FreshDir(const char* what) {
   return dir;
 }
 
-std::unique_ptr<TqdDataDictionary> PackDictionary() {
-  auto d = std::make_unique<TqdDataDictionary>();
-  d->AddField("Id", "", fkInt32, 10, 0, true);
-  d->AddField("Name", "", fkShortString, 20, 0, false);
-  d->AddField("Amount", "", fkDouble, 12, 2, false);
-  const int32_t nameId[] = {1, 0};
-  d->AddCompositeIndex("ByNameId", "", 0, nameId, true, true, true);
-  return d;
-}
 
 // The table with its keys built, as a table that is used has them.
 void MakeStore(const std::filesystem::path& dir) {
   TqdTableStore store(dir.string(), {.Mode = TqdOpenMode::CreateIfMissing});
-  auto dict = PackDictionary();
+  auto dict = bench::BenchDictionary();
   int64_t id = store.CreateTable("Big", *dict, true);
   TqdRecordWriter w(*dict);
   {
     TqdTransaction txn(store.Db());
     for (int i = 1; i <= kRows; ++i) {
       w.SetInteger(0, i);
-      w.SetText(1, NameOf(i));
+      w.SetText(1, bench::NameOf(i));
       w.SetFloat(2, i * 0.5);
       store.AppendRecord(id, w.Bytes(), IsDeleted(i));
     }
@@ -63,7 +54,7 @@ void MakePlain(TqdSqliteDb& db) {
   db.Exec("CREATE INDEX plain_name_id ON plain(name, id)");
   auto insert = db.Prepare("INSERT INTO plain VALUES(?, ?, ?)");
   for (int i = 1; i <= kRows; ++i) {
-    insert.Bind(1, i).Bind(2, NameOf(i));
+    insert.Bind(1, i).Bind(2, bench::NameOf(i));
     insert.Run();
   }
   txn.Commit();

@@ -14,6 +14,7 @@
 
 #include "base/endian.h"
 #include "comms/QDNetMsg.h"
+#include "bench/server/bench_table.h"
 #include "server/maintenance.h"
 #include "server/record_writer.h"
 #include "server/server_core.h"
@@ -23,17 +24,8 @@ namespace {
 
 constexpr int kRows = 1'000'000;
 
-std::unique_ptr<TqdDataDictionary> BenchDictionary() {
-  auto d = std::make_unique<TqdDataDictionary>();
-  d->AddField("Id", "", fkInt32, 10, 0, true);
-  d->AddField("Name", "", fkShortString, 20, 0, false);
-  d->AddField("Amount", "", fkDouble, 12, 2, false);
-  const int32_t nameId[] = {1, 0};
-  d->AddCompositeIndex("ByNameId", "", 0, nameId, true, true, true);
-  return d;
-}
-
-std::string NameOf(int i) { return "name" + std::to_string((i * 7919) % 100003); }
+using bench::BenchDictionary;
+using bench::NameOf;
 
 // One data directory for the whole run: the table and a plain SQLite copy.
 struct BenchData {
