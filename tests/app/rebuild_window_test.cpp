@@ -27,9 +27,8 @@
 #include "platform/netbios/netbios.h"
 #include "tests/server/server_process.h"
 #include "tests/server/temp_dir.h"
-#include "tests/support/free_ipx_offset.h"
+#include "tests/support/emulated_transports.h"
 #include "tests/support/free_port.h"
-#include "tests/support/netbios_loopback.h"
 
 namespace qd {
 
@@ -246,28 +245,16 @@ class RebuildWindowTest : public QObject {
   void aTableJobOverIPXSPXAndNetBIOS() {
     QFETCH(QString, protocol);
     server_.reset();
-    const TqdNetBIOSConfig netbios = test::LoopbackNetBIOS();
-    // A fixed port keeps SPX on the port its offset gives, where the client
-    // looks for it (with Port = 0 both streams would take any port).
-    int32_t ipxOffset = test::FreeIpxPortOffset();
-    for (int i = 0; i < 100 && !test::LoopbackPortIsFree(SOCK_STREAM, static_cast<uint16_t>(kSpxServerSocket + ipxOffset)); ++i)
-      ipxOffset = test::FreeIpxPortOffset();
-    std::ofstream(dir_->Path() + "/test.conf")
-        << "[Server]\nName = QDAPP\nTransports = TCP/IP, " << protocol.toStdString()
-        << "\nPort = " << test::FreeLoopbackPort(SOCK_STREAM) << "\nSecure = 1\n"
-        << "DataDir = .\nIPXPortOffset = " << ipxOffset << "\nNetBIOSInterfaces = 127.0.0.1\nNetBIOSNamePort = "
-        << netbios.NamePort << "\nNetBIOSDatagramPort = " << netbios.DatagramPort << "\nNetBIOSSessionPort = "
-        << netbios.SessionPort << "\nNetBIOSBroadcastAddress = 127.255.255.255\n"
-        << "[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
+    const test::EmulatedTransportPorts ports;
+    std::ofstream(dir_->Path() + "/test.conf") << "[Server]\nName = QDAPP\n" << ports.ServerLines(protocol.toStdString())
+                                               << "Secure = 1\nDataDir = .\n[Users]\ndemo = demo\n"
+                                               << "[Aliases]\nSales = sales\nStock = stock\n";
     server_ = std::make_unique<test::ServerProcess>(QD_SERVER_PATH, dir_->Path() + "/test.conf",
                                                     dir_->Path() + "/single-user");
     QVERIFY(server_->TcpPort() != 0);
-    const bool ipx = protocol == "IPX/SPX";
     std::ofstream(dir_->Path() + "/xdg/Brackwater/Quilldrive.conf")
-        << "[Client Configuration]\nProtocol = " << protocol.toStdString() << "\nServerName = QDAPP"
-        << (ipx ? "@00000000:00-00-7F-00-00-01" : "") << "\nIPXPortOffset = " << ipxOffset
-        << "\nIPXDiscoveryAddress = 127.255.255.255\n";
-    ConfigureNetBIOS(netbios);  // the client's side of the emulation, with the test's short name waits
+        << "[Client Configuration]\n" << ports.ClientLines(protocol.toStdString(), "QDAPP");
+    ConfigureNetBIOS(ports.NetBIOS);  // the client's side of the emulation, with the test's short name waits
     struct StopNetBIOS {
       ~StopNetBIOS() { ConfigureNetBIOS(TqdNetBIOSConfig{}); }
     } stop;

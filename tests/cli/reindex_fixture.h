@@ -31,16 +31,22 @@ class ReindexServerTest : public ::testing::Test {
   void StartServer(int tables, int records) {
     std::string error;
     ASSERT_TRUE(MakeDemoData(dir_.Path(), tables, records, error)) << error;
+    RestartServer("Transports = TCP/IP\nPort = 0\n");
+    std::ofstream(dir_.Path() + "/xdg/Brackwater/Quilldrive.conf")
+        << "[Client Configuration]\nProtocol = TCP/IP\nServerName = QDCLI@127.0.0.1\nServerPort = "
+        << server_->TcpPort() << "\n";
+  }
+  // A server with these [Server] lines on the same data; the client
+  // settings directory is made, their file left to the caller.
+  void RestartServer(const std::string& transportLines) {
+    server_.reset();
     std::ofstream(dir_.Path() + "/test.conf")
-        << "[Server]\nName = QDCLI\nTransports = TCP/IP\nPort = 0\nBindAddress = 127.0.0.1\nSecure = 1\nDataDir = .\n"
+        << "[Server]\nName = QDCLI\n" << transportLines << "BindAddress = 127.0.0.1\nSecure = 1\nDataDir = .\n"
         << "[Users]\ndemo = demo\n[Aliases]\nSales = sales\nStock = stock\n";
     server_ = std::make_unique<ServerProcess>(QD_SERVER_PATH, dir_.Path() + "/test.conf",
                                                     dir_.Path() + "/single-user");
     ASSERT_NE(server_->TcpPort(), 0);
     std::filesystem::create_directories(dir_.Path() + "/xdg/Brackwater");
-    std::ofstream(dir_.Path() + "/xdg/Brackwater/Quilldrive.conf")
-        << "[Client Configuration]\nProtocol = TCP/IP\nServerName = QDCLI@127.0.0.1\nServerPort = "
-        << server_->TcpPort() << "\n";
     xdg_ = dir_.Path() + "/xdg";
   }
   void SetUp() override { StartServer(Tables(), 100); }

@@ -5,6 +5,7 @@
 // names, a refused login, and Ctrl-C in the middle of a run.
 #include "cli/report.h"
 #include "tests/cli/reindex_fixture.h"
+#include "tests/support/emulated_transports.h"
 
 namespace qd::test {
 namespace {
@@ -51,6 +52,22 @@ TEST_F(ReindexServerTest, EachScopeWithAndWithoutPack) {
         EXPECT_GT(before[table], 0) << table;
       }
     }
+  }
+}
+
+// The emulated transports carry the same run: a table packed and its
+// indexes rebuilt, with the client's transport settings read from the file.
+TEST_F(ReindexServerTest, ATablePackedOverIPXSPXAndNetBIOS) {
+  for (const std::string protocol : {"IPX/SPX", "NetBIOS"}) {
+    SCOPED_TRACE(protocol);
+    const EmulatedTransportPorts ports;
+    RestartServer(ports.ServerLines(protocol));
+    std::ofstream(Path("xdg/Brackwater/Quilldrive.conf"))
+        << "[Client Configuration]\n" << ports.ClientLines(protocol, "QDCLI");
+    ReindexResult r = Run(WithUser({"--pack", "Sales", "Customers"}), Environment());
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(Finished("pack"), 1);
+    EXPECT_GE(Finished("rebuild"), 2) << r.Out;
   }
 }
 
