@@ -39,6 +39,22 @@ void ReadRestructure(TqdBytes data) {
   }
 }
 
+// A decoder whose one argument is the request data.
+template <auto Decode>
+void Read(TqdBytes data) {
+  Decode(data);
+}
+
+template <size_t Size>
+void ReadLock(TqdBytes data) {
+  qd::ReadLockRequest(data, Size);
+}
+
+template <Fields F>
+void ReadBlob(TqdBytes data) {
+  qd::ReadBlobRequest(data, F);
+}
+
 struct Decoder {
   qd::TqdMsgID Msg;
   void (*Read)(TqdBytes);
@@ -47,55 +63,55 @@ struct Decoder {
 // In the order of the message catalogue.
 const Decoder kDecoders[] = {
     {qd::msgAttach, [](TqdBytes d) { qd::DecodeAttachRequest(d.data(), d.size()); }},
-    {qd::msgCloseDatabase, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgGetTableList, [](TqdBytes d) { qd::ReadTableListRequest(d); }},
-    {qd::msgAddAlias, [](TqdBytes d) { qd::ReadAddAliasRequest(d); }},
-    {qd::msgOpenDatabase, [](TqdBytes d) { qd::ReadOpenDatabaseRequest(d); }},
-    {qd::msgCloseSession, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgReindexTable, [](TqdBytes d) { qd::ReadReindexRequest(d); }},
-    {qd::msgPackTable, [](TqdBytes d) { qd::ReadTableRequest(d); }},
-    {qd::msgGetTaskStatus, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgBeginTran, [](TqdBytes d) { qd::ReadTransactionRequest(d); }},
-    {qd::msgEndTran, [](TqdBytes d) { qd::ReadTransactionRequest(d); }},
-    {qd::msgOpenTable, [](TqdBytes d) { qd::ReadOpenTableRequest(d); }},
-    {qd::msgAcqTableLock, [](TqdBytes d) { qd::ReadLockRequest(d, qd::kLockRequestSize); }},
-    {qd::msgRelTableLock, [](TqdBytes d) { qd::ReadLockRequest(d, qd::kRelTableLockRequestSize); }},
-    {qd::msgIsTableLocked, [](TqdBytes d) { qd::ReadLockRequest(d, qd::kLockRequestSize); }},
-    {qd::msgGetDictionary, [](TqdBytes d) { qd::ReadTableRequest(d); }},
+    {qd::msgCloseDatabase, Read<qd::ReadIdRequest>},
+    {qd::msgGetTableList, Read<qd::ReadTableListRequest>},
+    {qd::msgAddAlias, Read<qd::ReadAddAliasRequest>},
+    {qd::msgOpenDatabase, Read<qd::ReadOpenDatabaseRequest>},
+    {qd::msgCloseSession, Read<qd::ReadIdRequest>},
+    {qd::msgReindexTable, Read<qd::ReadReindexRequest>},
+    {qd::msgPackTable, Read<qd::ReadTableRequest>},
+    {qd::msgGetTaskStatus, Read<qd::ReadIdRequest>},
+    {qd::msgBeginTran, Read<qd::ReadTransactionRequest>},
+    {qd::msgEndTran, Read<qd::ReadTransactionRequest>},
+    {qd::msgOpenTable, Read<qd::ReadOpenTableRequest>},
+    {qd::msgAcqTableLock, ReadLock<qd::kLockRequestSize>},
+    {qd::msgRelTableLock, ReadLock<qd::kRelTableLockRequestSize>},
+    {qd::msgIsTableLocked, ReadLock<qd::kLockRequestSize>},
+    {qd::msgGetDictionary, Read<qd::ReadTableRequest>},
     {qd::msgRestructureTable, ReadRestructure},
-    {qd::msgDeleteTable, [](TqdBytes d) { qd::ReadTableRequest(d); }},
-    {qd::msgRenameTable, [](TqdBytes d) { qd::ReadRenameTableRequest(d); }},
-    {qd::msgGetRecordCount, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgEmptyTable, [](TqdBytes d) { qd::ReadEmptyTableRequest(d); }},
-    {qd::msgAddIndex, [](TqdBytes d) { qd::ReadAddIndexRequest(d); }},
-    {qd::msgDeleteIndex, [](TqdBytes d) { qd::ReadDeleteIndexRequest(d); }},
-    {qd::msgCreateBlob, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgGetBlob, [](TqdBytes d) { qd::ReadBlobRequest(d, Fields::OffsetAndLength); }},
-    {qd::msgGetBlobSize, [](TqdBytes d) { qd::ReadBlobRequest(d, Fields::Number); }},
-    {qd::msgTruncateBlob, [](TqdBytes d) { qd::ReadBlobRequest(d, Fields::Length); }},
-    {qd::msgPutBlob, [](TqdBytes d) { qd::ReadBlobRequest(d, Fields::OffsetLengthAndBytes); }},
-    {qd::msgFreeBlob, [](TqdBytes d) { qd::ReadBlobRequest(d, Fields::Number); }},
-    {qd::msgSetToBegin, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgSetToEnd, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgCloseCursor, [](TqdBytes d) { qd::ReadIdRequest(d); }},
-    {qd::msgGetBookmark, [](TqdBytes d) { qd::ReadGetBookmarkRequest(d); }},
+    {qd::msgDeleteTable, Read<qd::ReadTableRequest>},
+    {qd::msgRenameTable, Read<qd::ReadRenameTableRequest>},
+    {qd::msgGetRecordCount, Read<qd::ReadIdRequest>},
+    {qd::msgEmptyTable, Read<qd::ReadEmptyTableRequest>},
+    {qd::msgAddIndex, Read<qd::ReadAddIndexRequest>},
+    {qd::msgDeleteIndex, Read<qd::ReadDeleteIndexRequest>},
+    {qd::msgCreateBlob, Read<qd::ReadIdRequest>},
+    {qd::msgGetBlob, ReadBlob<Fields::OffsetAndLength>},
+    {qd::msgGetBlobSize, ReadBlob<Fields::Number>},
+    {qd::msgTruncateBlob, ReadBlob<Fields::Length>},
+    {qd::msgPutBlob, ReadBlob<Fields::OffsetLengthAndBytes>},
+    {qd::msgFreeBlob, ReadBlob<Fields::Number>},
+    {qd::msgSetToBegin, Read<qd::ReadIdRequest>},
+    {qd::msgSetToEnd, Read<qd::ReadIdRequest>},
+    {qd::msgCloseCursor, Read<qd::ReadIdRequest>},
+    {qd::msgGetBookmark, Read<qd::ReadGetBookmarkRequest>},
     {qd::msgSetToBookmark, [](TqdBytes d) { ReadBookmarks(d, qd::ReadSetToBookmarkRequest); }},
-    {qd::msgSetToKey, [](TqdBytes d) { qd::ReadSetToKeyRequest(d); }},
-    {qd::msgSwitchToIndex, [](TqdBytes d) { qd::ReadSwitchToIndexRequest(d); }},
-    {qd::msgSetRange, [](TqdBytes d) { qd::ReadSetRangeRequest(d); }},
-    {qd::msgResetRange, [](TqdBytes d) { qd::ReadIdRequest(d); }},
+    {qd::msgSetToKey, Read<qd::ReadSetToKeyRequest>},
+    {qd::msgSwitchToIndex, Read<qd::ReadSwitchToIndexRequest>},
+    {qd::msgSetRange, Read<qd::ReadSetRangeRequest>},
+    {qd::msgResetRange, Read<qd::ReadIdRequest>},
     {qd::msgCompareBookmarks, [](TqdBytes d) { ReadBookmarks(d, qd::ReadCompareBookmarksRequest); }},
-    {qd::msgCloneCursor, [](TqdBytes d) { qd::ReadLockRequest(d, qd::kLockRequestSize); }},
-    {qd::msgSetToCursor, [](TqdBytes d) { qd::ReadTwoCursorsRequest(d); }},
-    {qd::msgGetRecord, [](TqdBytes d) { qd::ReadReadRecordRequest(d); }},
-    {qd::msgGetNextRecord, [](TqdBytes d) { qd::ReadReadRecordRequest(d); }},
-    {qd::msgGetPriorRecord, [](TqdBytes d) { qd::ReadReadRecordRequest(d); }},
-    {qd::msgRelRecordLock, [](TqdBytes d) { qd::ReadLockRequest(d, qd::kLockRequestSize); }},
-    {qd::msgDeleteRecord, [](TqdBytes d) { qd::ReadDeleteRecordRequest(d); }},
-    {qd::msgInsertRecord, [](TqdBytes d) { qd::ReadWriteRecordRequest(d); }},
-    {qd::msgModifyRecord, [](TqdBytes d) { qd::ReadWriteRecordRequest(d); }},
-    {qd::msgExtractKey, [](TqdBytes d) { qd::ReadExtractKeyRequest(d); }},
-    {qd::msgGetRecordForKey, [](TqdBytes d) { qd::ReadRecordForKeyRequest(d); }},
+    {qd::msgCloneCursor, ReadLock<qd::kLockRequestSize>},
+    {qd::msgSetToCursor, Read<qd::ReadTwoCursorsRequest>},
+    {qd::msgGetRecord, Read<qd::ReadReadRecordRequest>},
+    {qd::msgGetNextRecord, Read<qd::ReadReadRecordRequest>},
+    {qd::msgGetPriorRecord, Read<qd::ReadReadRecordRequest>},
+    {qd::msgRelRecordLock, ReadLock<qd::kLockRequestSize>},
+    {qd::msgDeleteRecord, Read<qd::ReadDeleteRecordRequest>},
+    {qd::msgInsertRecord, Read<qd::ReadWriteRecordRequest>},
+    {qd::msgModifyRecord, Read<qd::ReadWriteRecordRequest>},
+    {qd::msgExtractKey, Read<qd::ReadExtractKeyRequest>},
+    {qd::msgGetRecordForKey, Read<qd::ReadRecordForKeyRequest>},
 };
 
 }  // namespace
