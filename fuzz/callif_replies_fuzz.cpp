@@ -2,6 +2,7 @@
 // picks the reader, the rest is the reply. Alias-list and table-list rows,
 // the task-status reply, and the open-table reply, whose dictionary a
 // client cursor then builds its field descriptions and blank records from.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <cstddef>
 #include <cstdint>
 #include <exception>

@@ -2,6 +2,7 @@
 // reply, a restructure request). A stream it accepts and that validates is
 // saved, read back and saved again: the two saved forms must be the same
 // bytes, or a dictionary would change on its way between client and server.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

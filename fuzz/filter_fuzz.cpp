@@ -2,6 +2,7 @@
 // client cursor over Orders (Id, Name, Amount, Day): a block it accepts is
 // activated and evaluated against a blank and a filled record, which the
 // validation promised can be done without reading outside the block.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -3,6 +3,7 @@
 // to four connections, and complete messages (bundles unpacked) come out.
 // The input is a script of parts and takes; a small byte cap lets the
 // fuzzer reach the overflow answers too.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <cstddef>
 #include <cstdint>
 

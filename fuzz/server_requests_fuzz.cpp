@@ -4,6 +4,7 @@
 // variable parts a handler goes on to read (bookmarks, a restructure's
 // dictionary) are read the same way. Numbers the server does not serve are
 // answered 12289 without reading anything.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -2,6 +2,7 @@
 // settings file of a private XDG_CONFIG_DIRS, and every reader of the
 // client configuration (transport, server name, ports and addresses, the
 // IPX/SPX emulation, NetBIOS) takes its values from it.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <unistd.h>
 
 #include <cstddef>

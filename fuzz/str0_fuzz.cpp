@@ -1,6 +1,7 @@
 // The STR0 string-table reader over any bytes: a table it accepts must
 // answer every one of its entries, whole and cut to small buffers, without
 // reading outside the table.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -3,6 +3,7 @@
 // transport relies on: every part it hands out is as long as its MsgLen
 // says and within the transport's largest part, and a framer that is not
 // broken always has room to receive more.
+// Thread rules: libFuzzer calls the target from one thread.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
