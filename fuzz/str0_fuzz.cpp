@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       reader.ReadText(id);
       char small[7];
       reader.ReadTextInto(id, small, sizeof small);
-      reader.ReadText(id + 1);
+      reader.ReadText(static_cast<int32_t>(static_cast<uint32_t>(id) + 1));  // an id between entries
     }
   } catch (const qd::Exception&) {
     // refused as not a sound table
