@@ -2,7 +2,6 @@
 // transaction per client and database. A begin while one is open answers
 // 10256; an end of an id the client has not open answers 10257.
 #include "base/endian.h"
-#include "server/field_reader.h"
 #include "server/server_core.h"
 #include "server/server_results.h"
 #include "server/wire_records.h"
