@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace qd {
@@ -47,6 +48,7 @@ class TreeCheck {
     const uint32_t nodeClass = GetUInt32LE(block_.data() + at);
     const int operands = OperandCount(nodeClass);
     if (at + kFilterNodeHeadSize + 2u * operands > nodeEnd_) return false;
+    spans_.emplace_back(at, at + kFilterNodeHeadSize + 2u * operands);
     auto operand = [&](int i) { return GetUInt16LE(block_.data() + at + kFilterNodeHeadSize + 2 * i); };
     path_.push_back(node);
     bool ok = true;
@@ -64,6 +66,17 @@ class TreeCheck {
     return ok;
   }
 
+  // The evaluation corrects a field node's number in place: were the nodes
+  // it reaches to overlap, that write could turn a node checked here into
+  // another one whose references were never checked.
+  bool NodesApart() {
+    std::sort(spans_.begin(), spans_.end());
+    spans_.erase(std::unique(spans_.begin(), spans_.end()), spans_.end());
+    for (size_t i = 1; i < spans_.size(); ++i)
+      if (spans_[i].first < spans_[i - 1].second) return false;
+    return true;
+  }
+
  private:
   bool LiteralBytes(uint16_t offset, uint16_t size) const {
     return literalStart_ + offset + size <= literalEnd_;
@@ -77,6 +90,7 @@ class TreeCheck {
   size_t nodeStart_, nodeEnd_, literalStart_, literalEnd_;
   int visits_ = 0;
   std::vector<uint16_t> path_;
+  std::vector<std::pair<size_t, size_t>> spans_;  // [start, end) of each node reached
 };
 
 }  // namespace
@@ -84,7 +98,7 @@ class TreeCheck {
 bool ValidFilterExpression(std::span<const uint8_t> block) {
   if (block.size() < kFilterHeaderSize || FilterExpressionSize(block.data()) != block.size()) return false;
   TreeCheck check(block);
-  return check.HeaderFits() && check.Node(0, 1);
+  return check.HeaderFits() && check.Node(0, 1) && check.NodesApart();
 }
 
 }  // namespace qd

@@ -9,9 +9,10 @@
 // The block is read once, when it is added: ValidFilterExpression walks the
 // tree from the root and accepts it only when every node and literal the
 // evaluation can reach lies inside its area, no node refers back to a node
-// on its own path, the tree is at most kMaxFilterDepth deep and its walk
-// takes at most kMaxFilterVisits node visits (shared sub-trees count each
-// time, as the evaluation visits them). Evaluation can then read without
+// on its own path, no two nodes it reaches overlap (the evaluation corrects
+// a field node's number in place), the tree is at most kMaxFilterDepth deep
+// and its walk takes at most kMaxFilterVisits node visits (shared sub-trees
+// count each time, as the evaluation visits them). Evaluation can then read without
 // checking again. Nodes of an unknown class are leaves that do not evaluate.
 // Thread rules: pure functions over bytes.
 #pragma once

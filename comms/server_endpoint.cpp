@@ -109,7 +109,9 @@ std::optional<TqdIncomingRequest> TqdServerEndpoint::Assemble(TqdConnectionHandl
       transport_.HangUp(connection);
       return std::nullopt;
     }
-    Assembly& a = link.Partial.emplace();
+    // Moved in rather than built in place: clang 14 (the fuzz build) takes
+    // a nested struct with member initializers for not default-constructible.
+    Assembly& a = link.Partial.emplace(Assembly{});
     a.MsgID = header.MsgID;
     a.IsStream = header.DataKind == kDataKindStream;
     a.TotalSize = header.TotalSize;

@@ -17,24 +17,6 @@ namespace {
 
 int32_t Clamp32(int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v); }
 
-// Reads a dictionary a client sent; anything malformed is 10003, and so is
-// a dictionary whose file 0 is not the data file (the table's records
-// would be described by a BLOB file).
-std::unique_ptr<TqdDataDictionary> ReadClientDictionary(TqdBytes bytes) {
-  try {
-    TqdMemoryStream stream(bytes.data(), bytes.size());
-    TqdDataDictionary received;
-    received.LoadFromStream(stream);
-    if (received.FileCount() == 0 || received.FileDesc(0).FileType != kFileTypeData)
-      throw EqdStorageError(qdErrInvalidRecStruct, "file 0 of the dictionary is not the data file");
-    auto canonical = CopyDictionary(received);
-    canonical->Validate();
-    return canonical;
-  } catch (const Exception& e) {
-    throw EqdStorageError(qdErrInvalidRecStruct, e.what());
-  }
-}
-
 // The index a request names: by name (without regard to ASCII case) when
 // it gives one, else by number; -1 when the dictionary has no such index.
 int32_t ChosenIndex(const TqdDataDictionary& dict, const std::string& name, int32_t id) {

@@ -2,26 +2,11 @@
 // transaction per client and database. A begin while one is open answers
 // 10256; an end of an id the client has not open answers 10257.
 #include "base/endian.h"
-#include "server/field_reader.h"
 #include "server/server_core.h"
 #include "server/server_results.h"
 #include "server/wire_records.h"
 
 namespace qd {
-namespace {
-
-// Begin (1024): database id 4, fail-safe 1; end (1025): transaction id 4,
-// commit 1.
-constexpr size_t kTransactionRequestSize = 5;
-
-std::optional<std::pair<int32_t, uint8_t>> ReadTransactionRequest(TqdBytes data) {
-  FieldReader r(data, kTransactionRequestSize);
-  int32_t id = r.Int32();
-  uint8_t flag = r.Byte();
-  return IfOk(r, std::make_pair(id, flag));
-}
-
-}  // namespace
 
 std::shared_ptr<TqdClientTransaction> TqdServerCore::TransactionOf(const Client& client, int32_t databaseId) {
   auto it = client.Transactions.find(databaseId);

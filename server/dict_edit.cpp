@@ -2,7 +2,27 @@
 
 #include <span>
 
+#include "base/QDLLExcp.h"
+#include "base/stream.h"
+#include "server/server_results.h"
+#include "server/sqlite_db.h"
+
 namespace qd {
+
+std::unique_ptr<TqdDataDictionary> ReadClientDictionary(std::span<const uint8_t> bytes) {
+  try {
+    TqdMemoryStream stream(bytes.data(), bytes.size());
+    TqdDataDictionary received;
+    received.LoadFromStream(stream);
+    if (received.FileCount() == 0 || received.FileDesc(0).FileType != kFileTypeData)
+      throw EqdStorageError(qdErrInvalidRecStruct, "file 0 of the dictionary is not the data file");
+    auto canonical = CopyDictionary(received);
+    canonical->Validate();
+    return canonical;
+  } catch (const Exception& e) {
+    throw EqdStorageError(qdErrInvalidRecStruct, e.what());
+  }
+}
 
 std::unique_ptr<TqdDataDictionary> CopyDictionary(const TqdDataDictionary& source,
                                                   int32_t skipIndex) {

@@ -163,6 +163,13 @@ std::optional<TqdAddIndexRequest> ReadAddIndexRequest(TqdBytes data) {
   return request;
 }
 
+std::optional<std::pair<int32_t, uint8_t>> ReadTransactionRequest(TqdBytes data) {
+  FieldReader r(data, kTransactionRequestSize);
+  int32_t id = r.Int32();
+  uint8_t flag = r.Byte();
+  return IfOk(r, std::make_pair(id, flag));
+}
+
 std::array<uint8_t, kTaskStatusReplySize> EncodeTaskStatusReply(const TqdTaskStatusRecord& s) {
   std::array<uint8_t, kTaskStatusReplySize> out{};
   if (!s.Found) return out;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qd {
@@ -148,6 +149,11 @@ struct TqdAddIndexRequest {
   bool CaseInsensitive;
 };
 std::optional<TqdAddIndexRequest> ReadAddIndexRequest(TqdBytes data);
+
+// Begin transaction (1024): database id 4, fail-safe 1; end (1025):
+// transaction id 4, commit 1.
+inline constexpr size_t kTransactionRequestSize = 5;
+std::optional<std::pair<int32_t, uint8_t>> ReadTransactionRequest(TqdBytes data);
 
 // Task status reply (771): TaskStatus 32 + found 1. The bytes the client
 // does not read carry: task number 4, result code of the work 4 (0 while

@@ -340,6 +340,18 @@ TEST(FilterTest, MalformedExpressionsAreRefused) {
     b.Set(node, 1, leaf);
     return b.Block();
   };
+  // The field's number and name, read as a node of their own, are a leaf
+  // of an unknown class (0x300) until the evaluation corrects the number to
+  // 3: then they would be a compare node whose operands (the unreachable
+  // node behind) were never checked, one of them reaching past the block.
+  auto overlapping = [] {
+    FilterBuilder b;
+    uint16_t root = b.Compare(opGreaterOrEqual);
+    uint16_t field = b.Field(0x300, "Amount");
+    b.Operands(root, field, static_cast<uint16_t>(field + kFilterNodeHeadSize));
+    b.Node(99, 0, {field, 44});  // 44: three bytes before the block's end
+    return b.Block();
+  };
   struct Case {
     const char* Name;
     std::vector<uint8_t> Block;
@@ -356,6 +368,7 @@ TEST(FilterTest, MalformedExpressionsAreRefused) {
       {"constant longer than the literals", with([](auto& b) { PutUInt16LE(&b[kFilterHeaderSize + 28 + 8 + 2], 64); })},
       {"too deep", chain(kMaxFilterDepth + 1)},
       {"too costly", shared(20)},
+      {"nodes that overlap", overlapping()},
   };
   OrdersCursor c;
   for (const Case& k : cases) {

@@ -32,6 +32,7 @@ TEST(WireRecords, SizesMatchTheLayouts) {
   static_assert(kRestructureHeaderSize == 37);
   static_assert(kAddIndexRequestSize == 219);
   static_assert(kTaskStatusReplySize == 33);
+  static_assert(kTransactionRequestSize == 5);
   SUCCEED();
 }
 
@@ -47,6 +48,9 @@ TEST(WireRecords, FieldsAreReadAtTheirOffsets) {
   EXPECT_EQ(r->Table, "Orders");
   EXPECT_EQ(r->IndexName, "ByDate");
   EXPECT_EQ(r->IndexNumber, 3);
+
+  const Bytes end = {0x05, 0x04, 0x03, 0x02, 1};  // transaction id, commit
+  EXPECT_EQ(ReadTransactionRequest(end), std::make_pair(int32_t{0x02030405}, uint8_t{1}));
 
   Bytes del = Record(76);
   PutInt32LE(del.data(), 1);
@@ -130,6 +134,7 @@ TEST(WireRecords, ShortRecordsAndNulNamesAreRefused) {
       {"switch to index", 41, 4, [](const Bytes& b) { return ReadSwitchToIndexRequest(b).has_value(); }},
       {"restructure", 37, 5, [](const Bytes& b) { return ReadRestructureRequest(b).has_value(); }},
       {"add index", 219, 44, [](const Bytes& b) { return ReadAddIndexRequest(b).has_value(); }},
+      {"transaction", 5, SIZE_MAX, [](const Bytes& b) { return ReadTransactionRequest(b).has_value(); }},
   };
   for (const Case& k : cases) {
     EXPECT_TRUE(k.Read(Record(k.Size))) << k.What;
