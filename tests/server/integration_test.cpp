@@ -15,6 +15,7 @@
 
 #include "base/QDLLExcp.h"
 #include "base/endian.h"
+#include "base/padlock.h"
 #include "comms/QDClComm.h"
 #include "comms/QDLLWsck.h"
 #include "comms/ipx_spx.h"
@@ -414,6 +415,7 @@ TEST_P(ServerCrash, StopsAtOnceWhileWorkWaitsForALock) {
   holder.Db().Exec("BEGIN IMMEDIATE");
   int32_t task = StartTask(*e, msgPackTable, db, "Customers", 0);
   std::atomic<bool> sending{false};
+  SetMultiThreaded();  // the second client's engine shares the pools with the first
   std::thread waiting([&] {
     auto other = LoggedIn();
     Bytes request(kRenameTableRequestSize, 0), none;
