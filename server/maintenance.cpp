@@ -9,50 +9,49 @@
 namespace qd {
 namespace {
 
+// Records renumbered per statement batch while a table is packed.
+constexpr int64_t kPackBatch = 4096;
+
 int64_t RequireTable(TqdTableStore& store, const std::string& table) {
   auto id = store.FindTable(table);
   if (!id) throw EqdStorageError(qdErrNoSuchTable, "no table " + table);
   return *id;
 }
 
-// Renumbers the live records 1, 2, ... in their old order. The records
-// before the first deleted one keep their numbers; the live ones after it
-// are copied out to a temporary table in order, their old rows removed and
-// the copies put back under the next free numbers. Both copies append in
-// number order, which is much cheaper than moving each record down by an
-// UPDATE of its number (a delete and an insert in the middle of the tree).
-// A temporary table belongs to this connection only: the store's schema
-// stays as it was, since every other connection to the store would
-// otherwise read the whole schema afresh, milliseconds each with hundreds
-// of tables in one store. Every row of the old table counts once.
+// Renumbers the live records 1, 2, ... in their old order, in place: once
+// the deleted rows are gone, each record in turn moves down to the lowest
+// free number, which the records before it have left free by then. No
+// table is made or dropped, so the schema stays as it was: every other
+// connection to the store would otherwise read the whole schema afresh,
+// milliseconds each with hundreds of tables in one store. Every row of the
+// old table counts once.
 void CompactRecords(TqdTableStore& store, int64_t tableId, TqdTaskProgress& progress) {
   TqdSqliteDb& db = store.Db();
   const std::string name = TqdTableStore::RecordTableName(tableId);
   progress.CheckCancelled();
-  const int64_t rows = db.QueryInt("SELECT COUNT(*) FROM " + name);
-  auto firstDeleted = db.Prepare("SELECT MIN(rid) FROM " + name + " WHERE deleted <> 0");
-  const int64_t first = firstDeleted.Step() ? firstDeleted.Int(0) : 0;
-  firstDeleted.Reset();
-  if (first <= 0) {  // nothing deleted (a rid is 1 or more): every number stays
-    progress.Advance(rows);
-    return;
-  }
-  db.Exec("DROP TABLE IF EXISTS temp.qd_pack_rows");
-  db.Exec("CREATE TEMP TABLE qd_pack_rows(rec BLOB NOT NULL)");
-  db.Prepare("INSERT INTO temp.qd_pack_rows(rec) SELECT rec FROM " + name +
-             " WHERE rid > ? AND deleted = 0 ORDER BY rid")
-      .Bind(1, first)
-      .Run();
-  progress.CheckCancelled();
-  db.Prepare("DELETE FROM " + name + " WHERE rid >= ?").Bind(1, first).Run();
-  progress.Advance(rows - db.QueryInt("SELECT COUNT(*) FROM temp.qd_pack_rows"));
-  progress.CheckCancelled();
-  // A new temporary table numbers its rows 1, 2, ... in the order inserted.
-  db.Prepare("INSERT INTO " + name + "(rid, deleted, rec) SELECT rowid + ? - 1, 0, rec FROM temp.qd_pack_rows ORDER BY rowid")
-      .Bind(1, first)
-      .Run();
+  auto removeDeleted = db.Prepare("DELETE FROM " + name + " WHERE deleted <> 0");
+  removeDeleted.Run();
   progress.Advance(db.Changes());
-  db.Exec("DROP TABLE temp.qd_pack_rows");
+  // The numbers are read a batch at a time and moved after the batch is
+  // read: a table is not changed under a statement that is reading it.
+  auto next = db.Prepare("SELECT rid FROM " + name + " WHERE rid > ? ORDER BY rid LIMIT " +
+                         std::to_string(kPackBatch));
+  auto move = db.Prepare("UPDATE " + name + " SET rid = ? WHERE rid = ?");
+  std::vector<int64_t> batch;
+  int64_t number = 0, last = 0;
+  for (;;) {
+    batch.clear();
+    next.Bind(1, last);
+    while (next.Step()) batch.push_back(next.Int(0));
+    next.Reset();
+    if (batch.empty()) break;
+    for (int64_t rid : batch) {
+      if (++number != rid) move.Bind(1, number).Bind(2, rid).Run();
+    }
+    last = batch.back();  // the rows past it are still where they were
+    progress.Advance(static_cast<int64_t>(batch.size()));
+    progress.CheckCancelled();
+  }
 }
 
 }  // namespace

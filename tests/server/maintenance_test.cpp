@@ -113,9 +113,9 @@ TEST_F(MaintenanceTest, PackDropsDeletedRenumbersAndRebuildsEveryIndex) {
   EXPECT_EQ(progress.Done.load(), progress.Total.load());
 }
 
-// The live records keep their order under their new numbers (those before
-// the first deleted one, and those moved after it), and the store's schema
-// is not touched: other connections go on without reading it again.
+// The live records keep their order under their new numbers, across more
+// than one batch of renumbering, and the store's schema is not touched:
+// other connections go on without reading it again.
 TEST_F(MaintenanceTest, PackKeepsTheRecordOrderAndTheSchema) {
   struct Case {
     const char* Table;
