@@ -33,23 +33,6 @@ std::string NameText(const uint8_t* field) {
 
 bool Pending(const TqdNcb& ncb) { return ncb.Ncb.ncb_cmd_cplt.load() == NRC_PENDING; }
 
-// The emulation marks an NCB done just after its post routine has run, so
-// a completion message is often handled a moment before that mark: a short
-// spin then nearly always suffices. Yielding at once gave the processor to
-// whatever else was runnable, a quarter of a millisecond on a busy machine.
-void WaitWhilePending(const TqdNcb& ncb) {
-  constexpr int kSpins = 256;
-  for (int i = 0; Pending(ncb); ++i) {
-    if (i < kSpins) {
-#if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
-#endif
-    } else {
-      std::this_thread::yield();
-    }
-  }
-}
-
 // "QDC_" and 11 letters from A to Z, from a generator of its own.
 std::string ClientName() {
   std::mt19937 random(GetTickCount() ^ static_cast<uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id())));
@@ -159,7 +142,7 @@ void TqdNetBIOSProtocol::CancelAndWait(TqdNcb& ncb) {
   cancel.ncb_buffer = reinterpret_cast<uint8_t*>(&ncb.Ncb);
   Netbios(&cancel);
   // Its buffers are the emulation's until it has completed, cancelled or not.
-  WaitWhilePending(ncb);
+  while (Pending(ncb)) std::this_thread::yield();
 }
 
 void TqdNetBIOSProtocol::FreeNcb(TqdNcb*& ncb) {
@@ -268,7 +251,9 @@ void TqdNetBIOSProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* data
     throw EqdNetBIOSException::CreateForNetBIOSCode(code);
 }
 
-void TqdNetBIOSProtocol::AwaitDone(TqdNcb& ncb) { WaitWhilePending(ncb); }
+void TqdNetBIOSProtocol::AwaitDone(TqdNcb& ncb) {
+  while (Pending(ncb)) std::this_thread::yield();
+}
 
 bool TqdNetBIOSProtocol::SendNext(TqdNetBIOSConnection& c, uint8_t& code) {
   c.Sending = !c.Queued.empty();
