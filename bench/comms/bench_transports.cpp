@@ -4,11 +4,16 @@
 // single-user transport. The goals: TCP/IP and single user at least 0.9
 // times their raw exchange's rate, IPX/SPX at least 0.7 times and NetBIOS
 // (which acknowledges every part) at least 0.5 times the raw TCP one.
+// BM_RoundTripRatio takes turns between the raw exchange and the engine in
+// batches, so that a machine whose speed drifts during the run moves both
+// alike; its counters are the ratios themselves.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -28,92 +33,133 @@ namespace {
 
 constexpr uint32_t kReplySize = 33;
 
-void BM_RawTcpPingPong(benchmark::State& state) {
-  uint16_t port = 0;
-  int listener = bench::ListenOnLoopback(port);
-  const size_t request = kMsgHeaderSize + 4, reply = kMsgHeaderSize + kReplySize;
-  std::thread server([&] {
-    int fd = accept(listener, nullptr, nullptr);
-    bench::NoDelay(fd);
-    std::vector<uint8_t> in(request), out(reply, 0x42);
-    while (bench::ReadExact(fd, in.data(), in.size()) && bench::WriteAll(fd, out.data(), out.size())) {
+const size_t kRawRequest = kMsgHeaderSize + 4, kRawReply = kMsgHeaderSize + kReplySize;
+
+// One side of a raw exchange answered by a thread of its own: a TCP
+// connection on loopback, or one end of a SOCK_SEQPACKET pair.
+class RawExchange {
+ public:
+  explicit RawExchange(bool seqpacket) : seqpacket_(seqpacket) {
+    if (seqpacket) {
+      int fds[2];
+      if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return;
+      fd_ = fds[0];
+      serverFd_ = fds[1];
+      server_ = std::thread([this] {
+        std::vector<uint8_t> in(kRawRequest), out(kRawReply, 0x42);
+        while (recv(serverFd_, in.data(), in.size(), 0) > 0 &&
+               send(serverFd_, out.data(), out.size(), MSG_NOSIGNAL) > 0) {
+        }
+      });
+      return;
     }
-    close(fd);
-  });
-  int fd = bench::ConnectRaw(port);
-  std::vector<uint8_t> out(request, 1), in(reply);
+    uint16_t port = 0;
+    listener_ = bench::ListenOnLoopback(port);
+    server_ = std::thread([this] {
+      serverFd_ = accept(listener_, nullptr, nullptr);
+      bench::NoDelay(serverFd_);
+      std::vector<uint8_t> in(kRawRequest), out(kRawReply, 0x42);
+      while (bench::ReadExact(serverFd_, in.data(), in.size()) &&
+             bench::WriteAll(serverFd_, out.data(), out.size())) {
+      }
+    });
+    fd_ = bench::ConnectRaw(port);
+  }
+  ~RawExchange() {
+    if (fd_ >= 0) shutdown(fd_, SHUT_RDWR);
+    if (server_.joinable()) server_.join();
+    for (int fd : {fd_, serverFd_, listener_})
+      if (fd >= 0) close(fd);
+  }
+  bool Ok() const { return fd_ >= 0; }
+
+  bool RoundTrip() {
+    if (seqpacket_)
+      return send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL) > 0 && recv(fd_, in_.data(), in_.size(), 0) > 0;
+    return bench::WriteAll(fd_, out_.data(), out_.size()) && bench::ReadExact(fd_, in_.data(), in_.size());
+  }
+
+ private:
+  bool seqpacket_;
+  int fd_ = -1, serverFd_ = -1, listener_ = -1;
+  std::thread server_;
+  std::vector<uint8_t> out_ = std::vector<uint8_t>(kRawRequest, 1), in_ = std::vector<uint8_t>(kRawReply);
+};
+
+void RunRaw(benchmark::State& state, bool seqpacket) {
+  RawExchange raw(seqpacket);
+  if (!raw.Ok()) {
+    state.SkipWithError("no raw socket");
+    return;
+  }
   for (auto _ : state) {
-    if (!bench::WriteAll(fd, out.data(), out.size()) || !bench::ReadExact(fd, in.data(), in.size())) {
+    if (!raw.RoundTrip()) {
       state.SkipWithError("raw exchange failed");
       break;
     }
   }
-  close(fd);
-  server.join();
-  close(listener);
 }
+
+void BM_RawTcpPingPong(benchmark::State& state) { RunRaw(state, false); }
 BENCHMARK(BM_RawTcpPingPong)->UseRealTime();
 
 // One datagram each way, as the single-user transport sends a part.
-void BM_RawSeqpacketPingPong(benchmark::State& state) {
-  int fds[2];
-  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) {
-    state.SkipWithError("socketpair failed");
+void BM_RawSeqpacketPingPong(benchmark::State& state) { RunRaw(state, true); }
+BENCHMARK(BM_RawSeqpacketPingPong)->UseRealTime();
+
+// A peer on its own thread that answers the task-status request, and an
+// engine attached to it over `transport`.
+class EngineExchange {
+ public:
+  explicit EngineExchange(test::PeerTransport transport) : transport_(transport) {
+    if (transport == test::PeerTransport::kNetBIOS) ConfigureNetBIOS(test::LoopbackNetBIOS());
+    // The single-user socket of this run only, not the user's own.
+    const std::string socketPath = "/tmp/qd_bench_su_" + std::to_string(getpid());
+    if (transport == test::PeerTransport::kSingleUser) setenv("QUILLDRIVE_SINGLE_USER_SOCKET", socketPath.c_str(), 1);
+    test::PeerBehaviour behaviour;
+    behaviour.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+      if (r.MsgID != msgGetTaskStatus) return false;  // attach and login as the peer does them
+      std::vector<uint8_t> status(kReplySize, 0);
+      e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, status);
+      return true;
+    };
+    peer_ = std::make_unique<test::TestPeer>(transport, std::move(behaviour));
+    engine_ = std::make_unique<TqdClientCommsEngine>("BENCH", test::ProtocolClassOf(transport));
+    engine_->Startup();
+    if (transport == test::PeerTransport::kTCP || transport == test::PeerTransport::kIPXSPX)
+      static_cast<TqdWinsockProtocol&>(engine_->Transport()).Endpoints.StreamPort = peer_->Port();
+    attached_ = engine_->Attach(std::string("QDTEST@") + test::LoopbackAddress(transport), "bob", "secret") == qdOK;
+  }
+  ~EngineExchange() {
+    engine_.reset();
+    peer_.reset();
+    ConfigureNetBIOS(TqdNetBIOSConfig{});
+    unsetenv("QUILLDRIVE_SINGLE_USER_SOCKET");
+  }
+  bool Ok() const { return attached_; }
+
+  bool RoundTrip() { return engine_->Request(msgGetTaskStatus, "task", 4, reply_, kReplySize) == qdOK; }
+
+ private:
+  test::PeerTransport transport_;
+  std::unique_ptr<test::TestPeer> peer_;
+  std::unique_ptr<TqdClientCommsEngine> engine_;
+  bool attached_ = false;
+  uint8_t reply_[kReplySize] = {};
+};
+
+void BM_TaskStatusRoundTrip(benchmark::State& state) {
+  EngineExchange engine(static_cast<test::PeerTransport>(state.range(0)));
+  if (!engine.Ok()) {
+    state.SkipWithError("attach failed");
     return;
   }
-  const size_t request = kMsgHeaderSize + 4, reply = kMsgHeaderSize + kReplySize;
-  std::thread server([&] {
-    std::vector<uint8_t> in(request), out(reply, 0x42);
-    while (recv(fds[1], in.data(), in.size(), 0) > 0 && send(fds[1], out.data(), out.size(), MSG_NOSIGNAL) > 0) {
-    }
-  });
-  std::vector<uint8_t> out(request, 1), in(reply);
   for (auto _ : state) {
-    if (send(fds[0], out.data(), out.size(), MSG_NOSIGNAL) <= 0 || recv(fds[0], in.data(), in.size(), 0) <= 0) {
-      state.SkipWithError("raw exchange failed");
+    if (!engine.RoundTrip()) {
+      state.SkipWithError("request failed");
       break;
     }
   }
-  shutdown(fds[0], SHUT_RDWR);
-  server.join();
-  close(fds[0]);
-  close(fds[1]);
-}
-BENCHMARK(BM_RawSeqpacketPingPong)->UseRealTime();
-
-void BM_TaskStatusRoundTrip(benchmark::State& state) {
-  const auto transport = static_cast<test::PeerTransport>(state.range(0));
-  if (transport == test::PeerTransport::kNetBIOS) ConfigureNetBIOS(test::LoopbackNetBIOS());
-  // The single-user socket of this run only, not the user's own.
-  const std::string socketPath = "/tmp/qd_bench_su_" + std::to_string(getpid());
-  if (transport == test::PeerTransport::kSingleUser) setenv("QUILLDRIVE_SINGLE_USER_SOCKET", socketPath.c_str(), 1);
-  test::PeerBehaviour behaviour;
-  behaviour.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
-    if (r.MsgID != msgGetTaskStatus) return false;  // attach and login as the peer does them
-    std::vector<uint8_t> status(kReplySize, 0);
-    e.Reply(r.Connection, r.MsgID, 0, kDataKindBlock, status);
-    return true;
-  };
-  {
-    test::TestPeer peer(transport, std::move(behaviour));
-    TqdClientCommsEngine engine("BENCH", test::ProtocolClassOf(transport));
-    engine.Startup();
-    if (transport == test::PeerTransport::kTCP || transport == test::PeerTransport::kIPXSPX)
-      static_cast<TqdWinsockProtocol&>(engine.Transport()).Endpoints.StreamPort = peer.Port();
-    if (engine.Attach(std::string("QDTEST@") + test::LoopbackAddress(transport), "bob", "secret") != qdOK) {
-      state.SkipWithError("attach failed");
-    } else {
-      uint8_t reply[kReplySize];
-      for (auto _ : state) {
-        if (engine.Request(msgGetTaskStatus, "task", 4, reply, kReplySize) != qdOK) {
-          state.SkipWithError("request failed");
-          break;
-        }
-      }
-    }
-  }
-  ConfigureNetBIOS(TqdNetBIOSConfig{});
-  unsetenv("QUILLDRIVE_SINGLE_USER_SOCKET");
 }
 BENCHMARK(BM_TaskStatusRoundTrip)
     ->Arg(static_cast<int>(test::PeerTransport::kTCP))
@@ -122,6 +168,50 @@ BENCHMARK(BM_TaskStatusRoundTrip)
     ->Arg(static_cast<int>(test::PeerTransport::kNetBIOS))
     ->ArgNames({"transport(0 tcp, 1 ipx/spx, 2 single user, 3 netbios)"})
     ->UseRealTime();
+
+// Each iteration: a batch of raw round trips, then a batch through the
+// engine. Counters: raw_us and engine_us per round trip over the whole run,
+// ratio = raw rate over engine rate (the goal's figure), and
+// ratio_fastest = the same over the fastest batch of each.
+void BM_RoundTripRatio(benchmark::State& state) {
+  const auto transport = static_cast<test::PeerTransport>(state.range(0));
+  constexpr int kBatch = 64;
+  RawExchange raw(transport == test::PeerTransport::kSingleUser);
+  EngineExchange engine(transport);
+  if (!raw.Ok() || !engine.Ok()) {
+    state.SkipWithError("setup failed");
+    return;
+  }
+  using Clock = std::chrono::steady_clock;
+  double rawTotal = 0, engineTotal = 0, rawBest = 1e30, engineBest = 1e30;
+  auto batch = [](auto& exchange, double& total, double& best) {
+    auto start = Clock::now();
+    for (int i = 0; i < kBatch; ++i)
+      if (!exchange.RoundTrip()) return false;
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    total += seconds;
+    best = std::min(best, seconds);
+    return true;
+  };
+  for (auto _ : state) {
+    if (!batch(raw, rawTotal, rawBest) || !batch(engine, engineTotal, engineBest)) {
+      state.SkipWithError("round trip failed");
+      break;
+    }
+  }
+  const double trips = static_cast<double>(state.iterations()) * kBatch;
+  state.counters["raw_us"] = rawTotal / trips * 1e6;
+  state.counters["engine_us"] = engineTotal / trips * 1e6;
+  state.counters["ratio"] = rawTotal / engineTotal;
+  state.counters["ratio_fastest"] = rawBest / engineBest;
+}
+BENCHMARK(BM_RoundTripRatio)
+    ->Arg(static_cast<int>(test::PeerTransport::kTCP))
+    ->Arg(static_cast<int>(test::PeerTransport::kSingleUser))
+    ->ArgNames({"transport(0 tcp, 2 single user)"})
+    ->UseRealTime()
+    ->MinTime(1.0)
+    ->Repetitions(9);
 
 }  // namespace
 }  // namespace qd

@@ -2,6 +2,8 @@
 // keep-alives, parts that bring no reply nearer, malformed replies.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "comms/bundle.h"
 #include "engine_fixture.h"
 
@@ -48,6 +50,30 @@ TEST_P(EngineDefenceTest, KeepAliveFromTheServerIsAnsweredAtTheNextCheck) {
   };
   EXPECT_TRUE(PumpClientUntil([&] { return keepAlivesAtServer() >= 1; }));
   EXPECT_TRUE(engine_->IsConnected());
+}
+
+// While a reply is awaited the client waits on its connection alone; its
+// keep-alive checks, timers of the message queue, must still run then, so
+// that a server gone silent mid-request is given up after the retries and
+// not only at the reply's time-out.
+TEST_P(EngineDefenceTest, ServerSilentDuringARequestIsHungUpAfterTheRetries) {
+  PeerBehaviour b;
+  b.InactivityInterval = 200;
+  b.KeepAliveInterval = 10;
+  b.KeepAliveRetries = 3;
+  b.OnRequest = [](TqdServerEndpoint& e, const TqdIncomingRequest& r) {
+    if (r.MsgID != msgGetTaskStatus) return false;
+    e.Transport().Window().KillTimer(kKeepAliveTimerId);  // from now on it answers nothing
+    return true;
+  };
+  StartPeer(b);
+  ASSERT_EQ(Attach(), qdOK);
+  engine_->SetReplyTimeout(2 * static_cast<uint32_t>(std::chrono::milliseconds(kAtOnce).count()));
+  auto start = std::chrono::steady_clock::now();
+  uint8_t reply[33];
+  EXPECT_EQ(engine_->Request(msgGetTaskStatus, "task", 4, reply, 33), qdErrNetTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kAtOnce);
+  EXPECT_FALSE(engine_->IsConnected());
 }
 
 TEST_P(EngineDefenceTest, SilentServerIsHungUpAfterTheRetries) {
