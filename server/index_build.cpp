@@ -7,6 +7,7 @@
 
 #include "server/key_encoding.h"
 #include "server/key_run_source.h"
+#include "server/key_sort.h"
 #include "server/server_results.h"
 
 namespace qd {
@@ -40,7 +41,7 @@ class KeyRun {
 
   // Sorts the run and appends it to the key table with one statement.
   void Flush(TqdStatement& insert, TqdTaskProgress& progress) {
-    std::vector<uint32_t> order = SortedOrder();
+    std::vector<uint32_t> order = SortedEntryOrder(bytes_.get(), entry_, used_ / entry_);
     if (unique_) RefuseDuplicates(order);
     TqdKeyRunView view{bytes_.get(), entry_, keyWidth_, order.data(), order.size(), &progress};
     try {
@@ -58,34 +59,6 @@ class KeyRun {
 
  private:
   const uint8_t* Entry(uint32_t index) const { return bytes_.get() + static_cast<size_t>(index) * entry_; }
-
-  // The entries' positions in key order, then record order. Sorting by the
-  // first sixteen key bytes first keeps most comparisons inside the slot
-  // array instead of the scattered entries.
-  std::vector<uint32_t> SortedOrder() const {
-    const size_t count = used_ / entry_;
-    struct Slot {
-      uint64_t Prefix;
-      uint64_t Next;
-      uint32_t Index;
-    };
-    std::vector<Slot> slots(count);
-    for (size_t i = 0; i < count; ++i) {
-      uint64_t prefix = 0, next = 0;
-      const uint8_t* e = Entry(static_cast<uint32_t>(i));
-      for (size_t b = 0; b < 8; ++b) prefix = (prefix << 8) | (b < entry_ ? e[b] : 0);
-      for (size_t b = 8; b < 16; ++b) next = (next << 8) | (b < entry_ ? e[b] : 0);
-      slots[i] = {prefix, next, static_cast<uint32_t>(i)};
-    }
-    std::sort(slots.begin(), slots.end(), [this](const Slot& a, const Slot& b) {
-      if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
-      if (a.Next != b.Next) return a.Next < b.Next;
-      return std::memcmp(Entry(a.Index), Entry(b.Index), entry_) < 0;
-    });
-    std::vector<uint32_t> order(count);
-    for (size_t i = 0; i < count; ++i) order[i] = slots[i].Index;
-    return order;
-  }
 
   void RefuseDuplicates(const std::vector<uint32_t>& order) const {
     for (size_t i = 1; i < order.size(); ++i)

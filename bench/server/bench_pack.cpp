@@ -2,9 +2,13 @@
 // tenth record is deleted, against what SQLite does for the same rows in a
 // file of their own: DELETE of the same records, VACUUM, and REINDEX of the
 // same index. Each iteration starts from freshly made files (not timed).
+// BM_PackAgainstSqlite takes turns between the two, so that a machine whose
+// speed drifts during the run moves both alike; its counters are the ratios.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -60,50 +64,79 @@ void MakePlain(TqdSqliteDb& db) {
   txn.Commit();
 }
 
-void BM_PackTable(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto dir = FreshDir("store");
-    MakeStore(dir);
-    {
-      TqdTableStore store(dir.string());
-      state.ResumeTiming();
-      TqdTaskProgress progress;
-      RunPackTable(store, "Big", progress);
-      state.PauseTiming();
-    }
-    std::filesystem::remove_all(dir);
-    state.ResumeTiming();
+using Clock = std::chrono::steady_clock;
+
+// The seconds a pack of a fresh store takes (making it is not timed).
+double TimedPack() {
+  auto dir = FreshDir("store");
+  MakeStore(dir);
+  double seconds;
+  {
+    TqdTableStore store(dir.string());
+    auto start = Clock::now();
+    TqdTaskProgress progress;
+    RunPackTable(store, "Big", progress);
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
   }
+  std::filesystem::remove_all(dir);
+  return seconds;
+}
+
+// The seconds SQLite's DELETE, VACUUM and REINDEX of a fresh file take.
+double TimedSqlite() {
+  auto dir = FreshDir("plain");
+  double seconds;
+  {
+    TqdSqliteDb db((dir / "plain.db").string(), {.Mode = TqdOpenMode::CreateIfMissing});
+    MakePlain(db);
+    auto start = Clock::now();
+    {
+      TqdTransaction txn(db);
+      db.Exec("DELETE FROM plain WHERE id % 10 = 0");
+      txn.Commit();
+    }
+    db.Exec("VACUUM");
+    TqdTransaction txn(db);
+    db.Exec("REINDEX plain_name_id");
+    txn.Commit();
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  }
+  std::filesystem::remove_all(dir);
+  return seconds;
+}
+
+void BM_PackTable(benchmark::State& state) {
+  for (auto _ : state) state.SetIterationTime(TimedPack());
   state.SetItemsProcessed(state.iterations() * kRows);
 }
-BENCHMARK(BM_PackTable)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_PackTable)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 
 void BM_SqliteDeleteVacuumReindex(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto dir = FreshDir("plain");
-    {
-      TqdSqliteDb db((dir / "plain.db").string(), {.Mode = TqdOpenMode::CreateIfMissing});
-      MakePlain(db);
-      state.ResumeTiming();
-      {
-        TqdTransaction txn(db);
-        db.Exec("DELETE FROM plain WHERE id % 10 = 0");
-        txn.Commit();
-      }
-      db.Exec("VACUUM");
-      TqdTransaction txn(db);
-      db.Exec("REINDEX plain_name_id");
-      txn.Commit();
-      state.PauseTiming();
-    }
-    std::filesystem::remove_all(dir);
-    state.ResumeTiming();
-  }
+  for (auto _ : state) state.SetIterationTime(TimedSqlite());
   state.SetItemsProcessed(state.iterations() * kRows);
 }
-BENCHMARK(BM_SqliteDeleteVacuumReindex)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SqliteDeleteVacuumReindex)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
+
+// Each iteration: one pack, then SQLite's work on the same rows. Counters:
+// the mean times, ratio = SQLite's time over the pack's (at least 1 when
+// the pack is as fast), ratio_fastest = the same over the fastest of each.
+void BM_PackAgainstSqlite(benchmark::State& state) {
+  double packTotal = 0, sqliteTotal = 0, packBest = 1e30, sqliteBest = 1e30;
+  for (auto _ : state) {
+    double pack = TimedPack(), sqlite = TimedSqlite();
+    state.SetIterationTime(pack + sqlite);
+    packTotal += pack;
+    sqliteTotal += sqlite;
+    packBest = std::min(packBest, pack);
+    sqliteBest = std::min(sqliteBest, sqlite);
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["pack_ms"] = packTotal / n * 1e3;
+  state.counters["sqlite_ms"] = sqliteTotal / n * 1e3;
+  state.counters["ratio"] = sqliteTotal / packTotal;
+  state.counters["ratio_fastest"] = sqliteBest / packBest;
+}
+BENCHMARK(BM_PackAgainstSqlite)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(9)->UseManualTime();
 
 }  // namespace
 }  // namespace qd
