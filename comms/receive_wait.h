@@ -16,8 +16,9 @@ namespace qd {
 // awaited.
 inline constexpr int32_t kReceiveWaitMs = 50;
 
-// Makes `fd` blocking with the receive time limit; false (the socket left
-// as it was) when the system refuses either.
+// Makes `fd` blocking with the receive time limit; false when the system
+// refuses either (the socket then keeps its blocking mode: the caller makes
+// it non-blocking as every other).
 bool PrepareReceiveWait(int fd);
 
 }  // namespace qd
