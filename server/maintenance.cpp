@@ -32,8 +32,7 @@ void CompactRecords(TqdTableStore& store, int64_t tableId, TqdTaskProgress& prog
   TqdSqliteDb& db = store.Db();
   const std::string name = TqdTableStore::RecordTableName(tableId);
   progress.CheckCancelled();
-  db.Exec("CREATE TEMP TABLE IF NOT EXISTS qd_pack"
-          "(rid INTEGER PRIMARY KEY, deleted INTEGER NOT NULL DEFAULT 0, rec BLOB NOT NULL)");
+  db.Exec(std::string("CREATE TEMP TABLE IF NOT EXISTS qd_pack") + TqdTableStore::kRecordColumns);
   db.Exec("DELETE FROM temp.qd_pack");
   // A batch: the next kPackBatch rows by number, deleted ones included.
   auto batch = db.Prepare("SELECT COUNT(*), MAX(rid) FROM (SELECT rid FROM " + name +

@@ -185,8 +185,7 @@ int64_t TqdTableStore::CreateTable(const std::string& name, TqdDataDictionary& d
       .BindBlob(3, bytes)
       .Run();
   int64_t id = db_.LastInsertRowId();
-  db_.Exec("CREATE TABLE " + RecordTableName(id) +
-           "(rid INTEGER PRIMARY KEY, deleted INTEGER NOT NULL DEFAULT 0, rec BLOB NOT NULL)");
+  db_.Exec("CREATE TABLE " + RecordTableName(id) + kRecordColumns);
   for (int32_t i = 1; i < dict.IndexCount(); ++i)
     KeyTableName(id, i, !dict.IndexDesc(i).AllowDuplicates && !dict.IndexIsUserDefined(i));
   txn.Commit();

@@ -75,6 +75,10 @@ class TqdTableStore {
   // with `recreate` it is emptied. A new one has the shape `unique` asks for.
   std::string KeyTableName(int64_t tableId, int32_t number, bool unique, bool recreate = false);
   static std::string RecordTableName(int64_t tableId);
+  // The columns of every record table; a table with the same ones takes
+  // its rows in a raw copy.
+  static constexpr const char* kRecordColumns =
+      "(rid INTEGER PRIMARY KEY, deleted INTEGER NOT NULL DEFAULT 0, rec BLOB NOT NULL)";
   // The key table of index `number` when it has one; nothing is created.
   std::optional<std::string> ExistingKeyTable(int64_t tableId, int32_t number);
 
