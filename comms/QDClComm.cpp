@@ -190,15 +190,8 @@ TqdResult TqdClientCommsEngine::SendParts(TqdMsgID msgId, const TqdRequestData& 
 
 TqdResult TqdClientCommsEngine::WaitForMessage() {
   StartTimer(replyTimer_, static_cast<int32_t>(std::min<uint32_t>(replyTimeout_, kTimerMaxMs)));
-  while (queue_.IsEmpty() && !TimerExpired(replyTimer_) && IsConnected()) {
-    // A reply is all that is awaited: the transport may wait on the
-    // connection alone, which costs one receive call where a wait on the
-    // queue and a read cost two. The queue's other messages still get a
-    // full turn at least once a slice, also over a long run of requests.
-    if (!TimerExpired(queueTurn_) && transport_->AwaitReceive(connection_, Slice(replyTimer_))) continue;
+  while (queue_.IsEmpty() && !TimerExpired(replyTimer_) && IsConnected())
     transport_->Breathe(Slice(replyTimer_));
-    StartTimer(queueTurn_, kBreatheSliceMs);
-  }
   // A message completed before the connection was lost still counts: a
   // server may answer and hang up at once, and both may be read in one go.
   if (!queue_.IsEmpty()) return qdOK;

@@ -152,9 +152,6 @@ class TqdClientCommsEngine {
   std::vector<uint8_t> sendBuffer_;
   TqdName clientName_;
   TqdTimer replyTimer_;
-  // When the message queue is due its next full turn while replies are
-  // awaited on the connection alone.
-  TqdTimer queueTurn_;
   std::thread::id owner_ = std::this_thread::get_id();
 };
 

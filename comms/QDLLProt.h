@@ -112,12 +112,6 @@ class TqdBaseCommsProtocol {
   // Waits up to `waitMs` for a message of the notify window, processes at
   // most one, then fires the idle event.
   virtual void Breathe(int32_t waitMs = 0);
-  // Calling mode, while a reply is awaited on `handle`: waits up to
-  // `waitMs` on that connection alone and handles what arrives, then fires
-  // the idle event; when nothing arrived the queue gets one turn without
-  // waiting. False, having done nothing, when the transport cannot wait so
-  // now (the caller breathes instead).
-  virtual bool AwaitReceive(TqdConnectionHandle, int32_t) { return false; }
   virtual bool IsSingleUser() const { return false; }
 
   TqdProtocolEvents Events;

@@ -12,7 +12,6 @@
 #include "base/string_ids.h"
 #include "base/timer.h"
 #include "comms/QDCLCfg.h"
-#include "comms/receive_wait.h"
 #include "comms/winsock_sockets.h"
 #include "platform/socket_errors.h"
 
@@ -102,7 +101,6 @@ TqdConnectionHandle TqdWinsockProtocol::Call(std::string_view address) {
     // (Nagle) could only delay a part; it is switched off.
     SetOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
     auto* connection = new TqdWinsockConnection(*this, fd, address, &unsentTotal_);
-    connection->WaitsInReceive = PrepareReceiveWait(fd);
     connectFd_ = -1;
     AddConnection(connection);
     if (int err = Window().AsyncSelect(fd, FD_READ | FD_WRITE | FD_CLOSE); err != 0) {
@@ -247,33 +245,6 @@ void TqdWinsockProtocol::ReadStream(TqdWinsockConnection* c) {
       return;
     }
   }
-}
-
-bool TqdWinsockProtocol::AwaitReceive(TqdConnectionHandle handle, int32_t waitMs) {
-  auto* c = static_cast<TqdWinsockConnection*>(FindConnection(handle));
-  if (c == nullptr || !c->WaitsInReceive || c->Fd < 0 || c->ReceivePaused || waitMs < kReceiveWaitMs) return false;
-  TqdConnectionUse use(*this, c);
-  // Parts a pause left in the buffer go first, and may hold the reply.
-  size_t buffered = c->Framer.Buffered();
-  if (!DeliverBuffered(c) || c->Framer.Buffered() != buffered) return true;
-  uint8_t* space = c->Framer.Space();
-  size_t room = c->Framer.SpaceSize();
-  ssize_t n = recv(c->Fd, space, room, 0);  // waits at most kReceiveWaitMs
-  if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-    Breathe(0);
-    return true;
-  }
-  if (n <= 0) {  // the peer closed, or the connection failed
-    HangUp(handle);
-    return true;
-  }
-  c->Framer.Filled(static_cast<size_t>(n));
-  if (static_cast<size_t>(n) < room)
-    DeliverBuffered(c);
-  else
-    ReadStream(c);  // more may wait in the socket
-  FireIdle();
-  return true;
 }
 
 void TqdWinsockProtocol::ReceivePausedChanged(TqdConnection& connection) {

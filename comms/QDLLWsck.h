@@ -66,7 +66,6 @@ class TqdWinsockConnection : public TqdConnection {
   std::vector<uint8_t> SendBuffer;
   TqdUnsentQueue Unsent;     // scrambled bytes the socket has not taken yet
   bool SendWaiting = false;  // a send of this connection is breathing
-  bool WaitsInReceive = false;  // a client's socket ready for AwaitReceive
 };
 
 class TqdWinsockProtocol : public TqdBaseCommsProtocol {
@@ -81,7 +80,6 @@ class TqdWinsockProtocol : public TqdBaseCommsProtocol {
   void SendDatagram(std::string_view address, const uint8_t* data, size_t size) override;
   void StopDatagramListen() override;
   size_t UnsentBytes(TqdConnectionHandle handle) override;
-  bool AwaitReceive(TqdConnectionHandle handle, int32_t waitMs) override;
 
   // Set before Startup / Call / StartDatagramListen.
   TqdWinsockEndpoints Endpoints;

@@ -15,7 +15,6 @@
 #include "base/QDLLExcp.h"
 #include "base/endian.h"
 #include "base/string_ids.h"
-#include "comms/receive_wait.h"
 #include "platform/socket_errors.h"
 
 namespace qd {
@@ -154,16 +153,12 @@ TqdConnectionHandle TqdSingleUserProtocol::Call(std::string_view) {
   bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
                   WaitFd(fd, POLLIN, kSingleUserAcceptWaitMs) &&
                   recv(fd, answer, sizeof answer, MSG_DONTWAIT) == 4 && GetUInt32LE(answer) == kSingleUserAccepted;
-  // The socket stays blocking for AwaitReceive; where it cannot wait so it
-  // becomes non-blocking as every other.
-  bool waitsInReceive = accepted && PrepareReceiveWait(fd);
-  int flags = accepted && !waitsInReceive ? fcntl(fd, F_GETFL) : 0;
-  if (!accepted || flags < 0 || (!waitsInReceive && fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)) {
+  int flags = accepted ? fcntl(fd, F_GETFL) : -1;
+  if (!accepted || flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
     close(fd);
     return 0;
   }
   auto* connection = new TqdSingleUserConnection(*this, fd, &unsentTotal_);
-  connection->WaitsInReceive = waitsInReceive;
   AddConnection(connection);
   if (Window().AsyncSelect(fd, SelectedEvents(*connection)) != 0) {
     RemoveConnection(connection->Handle());
@@ -267,54 +262,34 @@ void TqdSingleUserProtocol::SendMsg(TqdConnectionHandle handle, const uint8_t* d
   }
 }
 
-bool TqdSingleUserProtocol::TakePacket(TqdSingleUserConnection* connection, ssize_t n) {
-  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return false;
-  // End of stream, an error, a packet too short for its identifier or too
-  // long for a part: the peer is gone or does not speak this protocol.
-  if (n < 4 || n > static_cast<ssize_t>(kSingleUserPacketSize)) {
-    connection->PeerClosed = true;
-    HangUp(connection->Handle());
-    return false;
-  }
-  uint8_t* packet = connection->ReceiveBuffer.data();
-  uint32_t id = GetUInt32LE(packet);
-  if (id == kSingleUserData) {
-    HandleReceivedMessage(connection->Handle(), packet + 4, static_cast<size_t>(n) - 4);
-  } else if (id == kSingleUserHangUp) {
-    connection->PeerClosed = true;
-    HangUp(connection->Handle());
-    return false;
-  }  // anything else is not for us
-  // Only a full packet says that a message goes on in the next one; after
-  // a shorter one the peer most often waits for an answer. Reading on
-  // would then cost a receive that finds nothing; the socket, still
-  // watched, says so if more has come.
-  return static_cast<size_t>(n) == kSingleUserPacketSize;
-}
-
 void TqdSingleUserProtocol::Read(TqdSingleUserConnection* connection) {
   TqdConnectionUse use(*this, connection);
+  TqdConnectionHandle handle = connection->Handle();
   for (int i = 0; i < kPacketsPerRead && connection->Fd >= 0 && !connection->ReceivePaused; ++i) {
-    ssize_t n = recv(connection->Fd, connection->ReceiveBuffer.data(), kSingleUserPacketSize, MSG_DONTWAIT | MSG_TRUNC);
-    if (!TakePacket(connection, n)) return;
+    uint8_t* packet = connection->ReceiveBuffer.data();
+    ssize_t n = recv(connection->Fd, packet, kSingleUserPacketSize, MSG_DONTWAIT | MSG_TRUNC);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    // End of stream, an error, a packet too short for its identifier or too
+    // long for a part: the peer is gone or does not speak this protocol.
+    if (n < 4 || n > static_cast<ssize_t>(kSingleUserPacketSize)) {
+      connection->PeerClosed = true;
+      HangUp(handle);
+      return;
+    }
+    uint32_t id = GetUInt32LE(packet);
+    if (id == kSingleUserData) {
+      HandleReceivedMessage(handle, packet + 4, static_cast<size_t>(n) - 4);
+    } else if (id == kSingleUserHangUp) {
+      connection->PeerClosed = true;
+      HangUp(handle);
+      return;
+    }  // anything else is not for us
+    // Only a full packet says that a message goes on in the next one; after
+    // a shorter one the peer most often waits for an answer. Reading on
+    // would then cost a receive that finds nothing; the socket, still
+    // watched, says so if more has come.
+    if (static_cast<size_t>(n) < kSingleUserPacketSize) return;
   }
-}
-
-bool TqdSingleUserProtocol::AwaitReceive(TqdConnectionHandle handle, int32_t waitMs) {
-  auto* connection = static_cast<TqdSingleUserConnection*>(FindConnection(handle));
-  if (connection == nullptr || !connection->WaitsInReceive || connection->Fd < 0 || connection->ReceivePaused ||
-      waitMs < kReceiveWaitMs)
-    return false;
-  TqdConnectionUse use(*this, connection);
-  // Waits at most kReceiveWaitMs.
-  ssize_t n = recv(connection->Fd, connection->ReceiveBuffer.data(), kSingleUserPacketSize, MSG_TRUNC);
-  if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-    Breathe(0);
-    return true;
-  }
-  if (TakePacket(connection, n)) Read(connection);  // a full packet: the message goes on
-  FireIdle();
-  return true;
 }
 
 intptr_t TqdSingleUserProtocol::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {

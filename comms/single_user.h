@@ -48,7 +48,6 @@ class TqdSingleUserConnection : public TqdConnection {
 
   int Fd = -1;
   bool PeerClosed = false;
-  bool WaitsInReceive = false;  // a client's socket ready for AwaitReceive
   std::vector<uint8_t> SendBuffer;
   std::vector<uint8_t> ReceiveBuffer;
   TqdUnsentQueue Unsent;  // whole packets the socket has not taken yet
@@ -68,7 +67,6 @@ class TqdSingleUserProtocol : public TqdBaseCommsProtocol {
   void StopDatagramListen() override { listeningForDatagrams_ = false; }
   bool IsSingleUser() const override { return true; }
   size_t UnsentBytes(TqdConnectionHandle handle) override;
-  bool AwaitReceive(TqdConnectionHandle handle, int32_t waitMs) override;
 
   const std::string& SocketPath() const { return path_; }
 
@@ -79,9 +77,6 @@ class TqdSingleUserProtocol : public TqdBaseCommsProtocol {
  private:
   void Accept();
   void Read(TqdSingleUserConnection* connection);
-  // Handles what one receive into the connection's buffer answered (`n`,
-  // errno when negative); false when reading stops here.
-  bool TakePacket(TqdSingleUserConnection* connection, ssize_t n);
   // Client: sends one packet, waiting up to kSingleUserSendWaitMs for room;
   // false when the peer is gone or stopped reading.
   bool SendPacket(TqdSingleUserConnection* connection, const uint8_t* data, size_t size);

@@ -52,10 +52,9 @@ TEST_P(EngineDefenceTest, KeepAliveFromTheServerIsAnsweredAtTheNextCheck) {
   EXPECT_TRUE(engine_->IsConnected());
 }
 
-// While a reply is awaited the client waits on its connection alone; its
-// keep-alive checks, timers of the message queue, must still run then, so
-// that a server gone silent mid-request is given up after the retries and
-// not only at the reply's time-out.
+// The keep-alive checks, timers of the message queue, must still run while
+// a reply is awaited, so that a server gone silent mid-request is given up
+// after the retries and not only at the reply's time-out.
 TEST_P(EngineDefenceTest, ServerSilentDuringARequestIsHungUpAfterTheRetries) {
   PeerBehaviour b;
   b.InactivityInterval = 200;
