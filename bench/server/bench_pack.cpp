@@ -56,7 +56,7 @@ void MakePlain(TqdSqliteDb& db) {
   TqdTransaction txn(db);
   db.Exec("CREATE TABLE plain(id INTEGER, name TEXT COLLATE NOCASE, amount REAL)");
   db.Exec("CREATE INDEX plain_name_id ON plain(name, id)");
-  auto insert = db.Prepare("INSERT INTO plain VALUES(?, ?, ?)");
+  auto insert = db.Prepare("INSERT INTO plain VALUES(?1, ?2, ?1 * 0.5)");
   for (int i = 1; i <= kRows; ++i) {
     insert.Bind(1, i).Bind(2, bench::NameOf(i));
     insert.Run();

@@ -42,7 +42,7 @@ struct BenchData {
     TqdRecordWriter w(*dict);
     TqdTransaction txn(store.Db());
     store.Db().Exec("CREATE TABLE plain(id INTEGER, name TEXT COLLATE NOCASE, amount REAL)");
-    auto plain = store.Db().Prepare("INSERT INTO plain VALUES(?, ?, ?)");
+    auto plain = store.Db().Prepare("INSERT INTO plain VALUES(?1, ?2, ?1 * 0.5)");
     for (int i = 1; i <= kRows; ++i) {
       w.SetInteger(0, i);
       w.SetText(1, NameOf(i));
