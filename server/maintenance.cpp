@@ -4,6 +4,7 @@
 
 #include "base/QDLLExcp.h"
 #include "server/blob_store.h"
+#include "server/scratch_db.h"
 #include "server/server_results.h"
 
 namespace qd {
@@ -19,25 +20,24 @@ int64_t RequireTable(TqdTableStore& store, const std::string& table) {
 }
 
 // Renumbers the live records 1, 2, ... in their old order. They are copied
-// a batch at a time into a temporary table, which numbers them as they
-// come; the table is then emptied and takes them all back in one statement
-// between tables of the same columns, which SQLite does as a raw copy of
-// the stored rows in order (moving each record down in place instead costs
-// a delete and an insert in the table's tree per record). Only this
-// connection's temporary schema changes: the store's schema stays as it
-// was, else every other connection to the store would read the whole
-// schema afresh, milliseconds each with hundreds of tables in one store.
-// Every row of the old table counts once.
-void CompactRecords(TqdTableStore& store, int64_t tableId, TqdTaskProgress& progress) {
+// a batch at a time into a table of the scratch database, which numbers
+// them as they come; the table is then emptied and takes them all back in
+// one statement between tables of the same columns, which SQLite does as a
+// raw copy of the stored rows in order (moving each record down in place
+// instead costs a delete and an insert in the table's tree per record).
+// The store's schema stays as it was, else every other connection to the
+// store would read the whole schema afresh, milliseconds each with
+// hundreds of tables in one store. Every row of the old table counts once.
+void CompactRecords(TqdTableStore& store, int64_t tableId, TqdScratchDatabase& scratch,
+                    TqdTaskProgress& progress) {
   TqdSqliteDb& db = store.Db();
   const std::string name = TqdTableStore::RecordTableName(tableId);
   progress.CheckCancelled();
-  db.Exec(std::string("CREATE TEMP TABLE IF NOT EXISTS qd_pack") + TqdTableStore::kRecordColumns);
-  db.Exec("DELETE FROM temp.qd_pack");
+  const std::string packed = scratch.CreateTable("qd_pack", TqdTableStore::kRecordColumns);
   // A batch: the next kPackBatch rows by number, deleted ones included.
   auto batch = db.Prepare("SELECT COUNT(*), MAX(rid) FROM (SELECT rid FROM " + name +
                           " WHERE rid > ? ORDER BY rid LIMIT " + std::to_string(kPackBatch) + ")");
-  auto copy = db.Prepare("INSERT INTO temp.qd_pack(deleted, rec) SELECT 0, rec FROM " + name +
+  auto copy = db.Prepare("INSERT INTO " + packed + "(deleted, rec) SELECT 0, rec FROM " + name +
                          " WHERE rid > ?1 AND rid <= ?2 AND deleted = 0 ORDER BY rid");
   int64_t last = 0;
   for (;;) {
@@ -52,8 +52,8 @@ void CompactRecords(TqdTableStore& store, int64_t tableId, TqdTaskProgress& prog
     progress.CheckCancelled();
   }
   db.Exec("DELETE FROM " + name);
-  db.Exec("INSERT INTO " + name + " SELECT * FROM temp.qd_pack");
-  db.Exec("DROP TABLE temp.qd_pack");
+  db.Exec("INSERT INTO " + name + " SELECT * FROM " + packed);
+  scratch.DropTable(packed);
 }
 
 }  // namespace
@@ -86,6 +86,7 @@ void RunRebuildIndex(TqdTableStore& store, const std::string& table, int32_t ind
 void RunPackTable(TqdTableStore& store, const std::string& table, TqdTaskProgress& progress) {
   const int64_t before = StoreFootprint(store);
   {
+    TqdScratchDatabase scratch(store.Db());
     TqdTransaction txn(store.Db());
     int64_t tableId = RequireTable(store, table);
     auto dict = store.LoadDictionary(tableId);
@@ -94,7 +95,7 @@ void RunPackTable(TqdTableStore& store, const std::string& table, TqdTaskProgres
     all.Reset();
     int64_t live = CountLiveRecords(store, tableId);
     progress.Total = rows + 2 * live * (dict->IndexCount() - 1);
-    CompactRecords(store, tableId, progress);
+    CompactRecords(store, tableId, scratch, progress);
     for (int32_t i = 1; i < dict->IndexCount(); ++i) RebuildIndexKeys(store, tableId, *dict, i, progress);
     TqdBlobStore(store, tableId).RemoveUnnamed(*dict);
     txn.Commit();

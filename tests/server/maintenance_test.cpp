@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "base/endian.h"
 #include "server/server_results.h"
@@ -145,6 +148,32 @@ TEST_F(MaintenanceTest, PackKeepsTheRecordOrderAndTheSchema) {
     EXPECT_EQ(ids, live);
     EXPECT_EQ(test::IdsInIndexOrder(store_, id, 1), live);
     EXPECT_EQ(progress.Done.load(), progress.Total.load());
+  }
+}
+
+// The renumbered records wait in a scratch file attached for the pack, or
+// in the temporary database when the pack runs inside a transaction (no
+// file can be attached there); either way nothing is left behind.
+TEST_F(MaintenanceTest, PackLeavesNoScratchBehind) {
+  for (bool insideATransaction : {false, true}) {
+    SCOPED_TRACE(insideATransaction);
+    const std::string table = insideATransaction ? "Inside" : "Outside";
+    int64_t id = store_.CreateTable(table, *dict_, false);
+    test::FillOrders(store_, id, *dict_, 20, 4);
+    std::optional<TqdTransaction> outer;
+    if (insideATransaction) outer.emplace(store_.Db());
+
+    TqdTaskProgress progress;
+    RunPackTable(store_, table, progress);
+    if (outer) outer->Commit();
+
+    EXPECT_EQ(store_.ListTables(table)[0].Records, 15);
+    EXPECT_EQ(test::IdsInIndexOrder(store_, id, 1).size(), 15u);
+    std::vector<std::string> schemas;
+    auto list = store_.Db().Prepare("PRAGMA database_list");
+    while (list.Step()) schemas.push_back(list.Text(1));
+    EXPECT_EQ(std::count(schemas.begin(), schemas.end(), "qd_scratch"), 0);
+    EXPECT_EQ(store_.Db().QueryInt("SELECT COUNT(*) FROM temp.sqlite_schema"), 0);
   }
 }
 
