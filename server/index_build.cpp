@@ -76,14 +76,13 @@ class KeyRun {
 
 }  // namespace
 
-int64_t CountLiveRecords(TqdTableStore& store, int64_t tableId) {
-  auto count = store.Db().Prepare("SELECT COUNT(*) FROM " + TqdTableStore::RecordTableName(tableId) +
-                                  " WHERE deleted = 0");
-  return count.Step() ? count.Int(0) : 0;
+int64_t LiveRecordsAtMost(TqdTableStore& store, int64_t tableId) {
+  auto highest = store.Db().Prepare("SELECT MAX(rid) FROM " + TqdTableStore::RecordTableName(tableId));
+  return highest.Step() ? std::max<int64_t>(highest.Int(0), 0) : 0;
 }
 
 void RebuildIndexKeys(TqdTableStore& store, int64_t tableId, const TqdDataDictionary& dict,
-                      int32_t indexNo, TqdTaskProgress& progress, size_t runBytes) {
+                      int32_t indexNo, int64_t counted, TqdTaskProgress& progress, size_t runBytes) {
   const bool unique = !dict.IndexDesc(indexNo).AllowDuplicates && !dict.IndexIsUserDefined(indexNo);
   std::string keyTable = store.KeyTableName(tableId, indexNo, unique, true);
   TqdKeyEncoder encoder(dict, indexNo);
@@ -108,6 +107,7 @@ void RebuildIndexKeys(TqdTableStore& store, int64_t tableId, const TqdDataDictio
     }
     if (run.Full()) run.Flush(insert, progress);
   }
+  if (read != counted) progress.Total.fetch_add(2 * (read - counted));
   progress.Advance(read % kKeyRunPublishEvery);
   if (!run.Empty()) run.Flush(insert, progress);
 }

@@ -27,8 +27,9 @@ int64_t RequireTable(TqdTableStore& store, const std::string& table) {
 // instead costs a delete and an insert in the table's tree per record).
 // The store's schema stays as it was, else every other connection to the
 // store would read the whole schema afresh, milliseconds each with
-// hundreds of tables in one store. Every row of the old table counts once.
-void CompactRecords(TqdTableStore& store, int64_t tableId, TqdScratchDatabase& scratch,
+// hundreds of tables in one store. Every row of the old table counts once
+// in `progress`; returns the rows there were.
+int64_t CompactRecords(TqdTableStore& store, int64_t tableId, TqdScratchDatabase& scratch,
                     TqdTaskProgress& progress) {
   TqdSqliteDb& db = store.Db();
   const std::string name = TqdTableStore::RecordTableName(tableId);
@@ -39,7 +40,7 @@ void CompactRecords(TqdTableStore& store, int64_t tableId, TqdScratchDatabase& s
                           " WHERE rid > ? ORDER BY rid LIMIT " + std::to_string(kPackBatch) + ")");
   auto copy = db.Prepare("INSERT INTO " + packed + "(deleted, rec) SELECT 0, rec FROM " + name +
                          " WHERE rid > ?1 AND rid <= ?2 AND deleted = 0 ORDER BY rid");
-  int64_t last = 0;
+  int64_t last = 0, seen = 0;
   for (;;) {
     batch.Bind(1, last);
     int64_t rows = batch.Step() ? batch.Int(0) : 0;
@@ -48,12 +49,14 @@ void CompactRecords(TqdTableStore& store, int64_t tableId, TqdScratchDatabase& s
     if (rows == 0) break;
     copy.Bind(1, last).Bind(2, end).Run();
     last = end;
+    seen += rows;
     progress.Advance(rows);
     progress.CheckCancelled();
   }
   db.Exec("DELETE FROM " + name);
   db.Exec("INSERT INTO " + name + " SELECT * FROM " + packed);
   scratch.DropTable(packed);
+  return seen;
 }
 
 }  // namespace
@@ -78,8 +81,9 @@ void RunRebuildIndex(TqdTableStore& store, const std::string& table, int32_t ind
   if (indexNo < 0 || indexNo >= dict->IndexCount())
     throw EqdStorageError(qdErrNoSuchIndex, "no index " + std::to_string(indexNo));
   if (indexNo == 0) return;
-  progress.Total = 2 * CountLiveRecords(store, tableId);
-  RebuildIndexKeys(store, tableId, *dict, indexNo, progress);
+  const int64_t atMost = LiveRecordsAtMost(store, tableId);
+  progress.Total = 2 * atMost;
+  RebuildIndexKeys(store, tableId, *dict, indexNo, atMost, progress);
   txn.Commit();
 }
 
@@ -90,13 +94,15 @@ void RunPackTable(TqdTableStore& store, const std::string& table, TqdTaskProgres
     TqdTransaction txn(store.Db());
     int64_t tableId = RequireTable(store, table);
     auto dict = store.LoadDictionary(tableId);
-    auto all = store.Db().Prepare("SELECT COUNT(*) FROM " + TqdTableStore::RecordTableName(tableId));
-    int64_t rows = all.Step() ? all.Int(0) : 0;
-    all.Reset();
-    int64_t live = CountLiveRecords(store, tableId);
-    progress.Total = rows + 2 * live * (dict->IndexCount() - 1);
-    CompactRecords(store, tableId, scratch, progress);
-    for (int32_t i = 1; i < dict->IndexCount(); ++i) RebuildIndexKeys(store, tableId, *dict, i, progress);
+    // Counted from above until the renumbering has told the rows and the
+    // live records exactly; every row has a number.
+    const int64_t keyed = dict->IndexCount() - 1;
+    const int64_t atMost = LiveRecordsAtMost(store, tableId);
+    progress.Total = atMost + 2 * atMost * keyed;
+    const int64_t rows = CompactRecords(store, tableId, scratch, progress);
+    const int64_t live = LiveRecordsAtMost(store, tableId);  // numbered 1 to live now
+    progress.Total = rows + 2 * live * keyed;
+    for (int32_t i = 1; i <= keyed; ++i) RebuildIndexKeys(store, tableId, *dict, i, live, progress);
     TqdBlobStore(store, tableId).RemoveUnnamed(*dict);
     txn.Commit();
   }
@@ -117,8 +123,9 @@ void RunAddIndex(TqdTableStore& store, const std::string& table, const TqdNewInd
     throw EqdStorageError(qdErrInvalidIndexDesc, e.what());
   }
   store.SaveDictionary(tableId, *dict);
-  progress.Total = 2 * CountLiveRecords(store, tableId);
-  RebuildIndexKeys(store, tableId, *dict, dict->IndexCount() - 1, progress);
+  const int64_t atMost = LiveRecordsAtMost(store, tableId);
+  progress.Total = 2 * atMost;
+  RebuildIndexKeys(store, tableId, *dict, dict->IndexCount() - 1, atMost, progress);
   txn.Commit();
 }
 
