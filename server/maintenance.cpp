@@ -30,7 +30,7 @@ int64_t RequireTable(TqdTableStore& store, const std::string& table) {
 // hundreds of tables in one store. Every row of the old table counts once
 // in `progress`; returns the rows there were.
 int64_t CompactRecords(TqdTableStore& store, int64_t tableId, TqdScratchDatabase& scratch,
-                    TqdTaskProgress& progress) {
+                       TqdTaskProgress& progress) {
   TqdSqliteDb& db = store.Db();
   const std::string name = TqdTableStore::RecordTableName(tableId);
   progress.CheckCancelled();

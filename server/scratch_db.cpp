@@ -12,7 +12,8 @@ TqdScratchDatabase::TqdScratchDatabase(TqdSqliteDb& db) : db_(db) {
   try {
     // An empty file name makes a private file in the temporary directory,
     // deleted on detaching. Nothing in it outlives the task, so it keeps
-    // no journal: a multi-file commit would otherwise write one more.
+    // no journal: with one, a commit that spans the store and this file
+    // would write a journal naming both as well.
     db_.Exec(std::string("ATTACH '' AS ") + kScratchSchema);
     attached_ = true;
     db_.Exec(std::string("PRAGMA ") + kScratchSchema + ".journal_mode=OFF");
