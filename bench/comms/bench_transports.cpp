@@ -12,8 +12,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -21,6 +19,7 @@
 #include <vector>
 
 #include "bench/support/raw_tcp.h"
+#include "bench/support/taking_turns.h"
 #include "comms/QDClComm.h"
 #include "comms/QDLLWsck.h"
 #include "comms/QDNetMsg.h"
@@ -182,29 +181,24 @@ void BM_RoundTripRatio(benchmark::State& state) {
     state.SkipWithError("setup failed");
     return;
   }
-  using Clock = std::chrono::steady_clock;
-  double rawTotal = 0, engineTotal = 0, rawBest = 1e30, engineBest = 1e30;
-  auto batch = [](auto& exchange, double& total, double& best) {
-    auto start = Clock::now();
-    for (int i = 0; i < kBatch; ++i)
-      if (!exchange.RoundTrip()) return false;
-    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    total += seconds;
-    best = std::min(best, seconds);
-    return true;
+  bench::TurnTimes rawTimes, engineTimes;
+  // A batch of round trips; false when one failed.
+  auto batch = [](auto& exchange, bench::TurnTimes& times) {
+    bool ok = true;
+    times.Add(bench::SecondsOf([&] {
+      for (int i = 0; i < kBatch && ok; ++i) ok = exchange.RoundTrip();
+    }));
+    return ok;
   };
   for (auto _ : state) {
-    if (!batch(raw, rawTotal, rawBest) || !batch(engine, engineTotal, engineBest)) {
+    if (!batch(raw, rawTimes) || !batch(engine, engineTimes)) {
       state.SkipWithError("round trip failed");
       break;
     }
   }
-  const double trips = static_cast<double>(state.iterations()) * kBatch;
-  state.counters["raw_us"] = rawTotal / trips * 1e6;
-  state.counters["engine_us"] = engineTotal / trips * 1e6;
-  state.counters["ratio"] = rawTotal / engineTotal;
-  state.counters["ratio_fastest"] = rawBest / engineBest;
+  bench::ReportTurns(state, "raw_us", rawTimes, "engine_us", engineTimes, kBatch, 1e6);
 }
+
 BENCHMARK(BM_RoundTripRatio)
     ->Arg(static_cast<int>(test::PeerTransport::kTCP))
     ->Arg(static_cast<int>(test::PeerTransport::kSingleUser))

@@ -7,12 +7,11 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "bench/server/bench_table.h"
+#include "bench/support/taking_turns.h"
 #include "server/maintenance.h"
 #include "server/record_writer.h"
 #include "server/table_store.h"
@@ -64,8 +63,6 @@ void MakePlain(TqdSqliteDb& db) {
   txn.Commit();
 }
 
-using Clock = std::chrono::steady_clock;
-
 // The seconds a pack of a fresh store takes (making it is not timed).
 double TimedPack() {
   auto dir = FreshDir("store");
@@ -73,10 +70,10 @@ double TimedPack() {
   double seconds;
   {
     TqdTableStore store(dir.string());
-    auto start = Clock::now();
-    TqdTaskProgress progress;
-    RunPackTable(store, "Big", progress);
-    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    seconds = bench::SecondsOf([&] {
+      TqdTaskProgress progress;
+      RunPackTable(store, "Big", progress);
+    });
   }
   std::filesystem::remove_all(dir);
   return seconds;
@@ -89,17 +86,17 @@ double TimedSqlite() {
   {
     TqdSqliteDb db((dir / "plain.db").string(), {.Mode = TqdOpenMode::CreateIfMissing});
     MakePlain(db);
-    auto start = Clock::now();
-    {
+    seconds = bench::SecondsOf([&] {
+      {
+        TqdTransaction txn(db);
+        db.Exec("DELETE FROM plain WHERE id % 10 = 0");
+        txn.Commit();
+      }
+      db.Exec("VACUUM");
       TqdTransaction txn(db);
-      db.Exec("DELETE FROM plain WHERE id % 10 = 0");
+      db.Exec("REINDEX plain_name_id");
       txn.Commit();
-    }
-    db.Exec("VACUUM");
-    TqdTransaction txn(db);
-    db.Exec("REINDEX plain_name_id");
-    txn.Commit();
-    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    });
   }
   std::filesystem::remove_all(dir);
   return seconds;
@@ -121,20 +118,14 @@ BENCHMARK(BM_SqliteDeleteVacuumReindex)->Unit(benchmark::kMillisecond)->Iteratio
 // the mean times, ratio = SQLite's time over the pack's (at least 1 when
 // the pack is as fast), ratio_fastest = the same over the fastest of each.
 void BM_PackAgainstSqlite(benchmark::State& state) {
-  double packTotal = 0, sqliteTotal = 0, packBest = 1e30, sqliteBest = 1e30;
+  bench::TurnTimes pack, sqlite;
   for (auto _ : state) {
-    double pack = TimedPack(), sqlite = TimedSqlite();
-    state.SetIterationTime(pack + sqlite);
-    packTotal += pack;
-    sqliteTotal += sqlite;
-    packBest = std::min(packBest, pack);
-    sqliteBest = std::min(sqliteBest, sqlite);
+    const double ours = TimedPack(), reference = TimedSqlite();
+    state.SetIterationTime(ours + reference);
+    pack.Add(ours);
+    sqlite.Add(reference);
   }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["pack_ms"] = packTotal / n * 1e3;
-  state.counters["sqlite_ms"] = sqliteTotal / n * 1e3;
-  state.counters["ratio"] = sqliteTotal / packTotal;
-  state.counters["ratio_fastest"] = sqliteBest / packBest;
+  bench::ReportTurns(state, "sqlite_ms", sqlite, "pack_ms", pack, 1, 1e3);
 }
 BENCHMARK(BM_PackAgainstSqlite)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(9)->UseManualTime();
 

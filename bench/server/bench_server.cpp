@@ -10,7 +10,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "base/endian.h"
 #include "comms/QDNetMsg.h"
 #include "bench/server/bench_table.h"
+#include "bench/support/taking_turns.h"
 #include "server/maintenance.h"
 #include "server/record_writer.h"
 #include "server/server_core.h"
@@ -98,33 +98,21 @@ BENCHMARK(BM_SqliteCreateIndex)->Unit(benchmark::kMillisecond)->Iterations(3);
 // (at least 1 when the rebuild is as fast), ratio_fastest = the same over
 // the fastest of each.
 void BM_RebuildAgainstCreateIndex(benchmark::State& state) {
-  using Clock = std::chrono::steady_clock;
   TqdTableStore store(Data().dir.string());
-  double rebuildTotal = 0, createTotal = 0, rebuildBest = 1e30, createBest = 1e30;
-  auto timed = [](double& total, double& best, auto&& work) {
-    auto start = Clock::now();
-    work();
-    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    total += seconds;
-    best = std::min(best, seconds);
-  };
+  bench::TurnTimes rebuild, create;
   for (auto _ : state) {
-    timed(rebuildTotal, rebuildBest, [&] {
+    rebuild.Add(bench::SecondsOf([&] {
       TqdTaskProgress progress;
       RunRebuildIndex(store, "Big", 1, progress);
-    });
-    timed(createTotal, createBest, [&] {
+    }));
+    create.Add(bench::SecondsOf([&] {
       TqdTransaction txn(store.Db());
       store.Db().Exec("CREATE INDEX plain_name_id ON plain(name, id)");
       txn.Commit();
-    });
+    }));
     store.Db().Exec("DROP INDEX plain_name_id");
   }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["rebuild_ms"] = rebuildTotal / n * 1e3;
-  state.counters["create_index_ms"] = createTotal / n * 1e3;
-  state.counters["ratio"] = createTotal / rebuildTotal;
-  state.counters["ratio_fastest"] = createBest / rebuildBest;
+  bench::ReportTurns(state, "create_index_ms", create, "rebuild_ms", rebuild, 1, 1e3);
 }
 BENCHMARK(BM_RebuildAgainstCreateIndex)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(9);
 
