@@ -82,4 +82,8 @@ TqdTaskProgress TqdComponentBackend::TaskStatus(int32_t task) {
   return {finished, status.PercentDone()};
 }
 
+// For now only the open alias and table are forgotten; the connection
+// itself is re-made when the session next opens.
+void TqdComponentBackend::Reconnect() { CloseAlias(); }
+
 }  // namespace qd

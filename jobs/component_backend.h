@@ -28,6 +28,7 @@ class TqdComponentBackend : public TqdRebuildBackend {
   int32_t RebuildIndex(const std::string& table, int32_t indexNumber) override;
   int32_t PackTable(const std::string& table) override;
   TqdTaskProgress TaskStatus(int32_t task) override;
+  void Reconnect() override;
 
   TqdDatabase& Database() { return *database_; }
   TqdTable& Table() { return *table_; }

@@ -41,6 +41,10 @@ class TqdRebuildBackend {
   virtual int32_t PackTable(const std::string& table) = 0;
   // A task that ended in failure throws its failure's code.
   virtual TqdTaskProgress TaskStatus(int32_t task) = 0;
+
+  // Drops the connection, if any, and connects and logs in afresh with the
+  // login the session had; the open alias and table are forgotten.
+  virtual void Reconnect() = 0;
 };
 
 }  // namespace qd

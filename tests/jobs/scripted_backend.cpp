@@ -28,6 +28,11 @@ void TqdScriptedBackend::CloseAlias() {
   OpenAliasName.clear();
 }
 
+void TqdScriptedBackend::Reconnect() {
+  Enter("Reconnect");
+  OpenAliasName.clear();
+}
+
 std::vector<std::string> TqdScriptedBackend::OpenAlias(const std::string& alias) {
   OpenAliasName.clear();
   Enter("OpenAlias(" + alias + ")");

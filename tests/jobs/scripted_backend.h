@@ -38,6 +38,7 @@ class TqdScriptedBackend : public TqdRebuildBackend {
   int32_t RebuildIndex(const std::string& table, int32_t indexNumber) override;
   int32_t PackTable(const std::string& table) override;
   TqdTaskProgress TaskStatus(int32_t task) override;
+  void Reconnect() override;
 
   std::vector<std::string> Aliases;
   std::map<std::string, std::vector<std::string>> Tables;      // by alias
