@@ -4,7 +4,7 @@
 #include "base/string_ids.h"
 #include "cli/names.h"
 #include "cli/plan.h"
-#include "cli/table_sizes.h"
+#include "jobs/table_sizes.h"
 #include "components/errors.h"
 #include "platform/user_name.h"
 
@@ -161,8 +161,9 @@ TqdRunShape TqdConnectedRun::Shape() {
 }
 
 TqdRunEnd TqdConnectedRun::RunJob() {
+  // Ctrl-C stops polling at once: the task goes on to its end on the server.
   TqdRunObserver observer({options_.Alias, options_.KeepGoing, options_.TimeLimitSeconds}, record_, display_,
-                          io_.Interrupted);
+                          {io_.Interrupted, io_.Interrupted});
   observer.Skip(record_.Report().Entries);
   view_.SetShape(Shape());
   view_.SetPack(options_.Pack);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_estimate.h"
+#include "jobs/run_estimate.h"
 #include "components/index_entry.h"
 
 namespace qd {

@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "cli/run_estimate.h"
+#include "jobs/run_estimate.h"
+#include "jobs/run_observer.h"
 
 namespace qd {
 
@@ -24,7 +25,7 @@ std::string BarLine(std::string_view label, const TqdBarState& state);
 // "Elapsed 0:12  left 0:30" ("left ?" before a speed is known).
 std::string TimeLine(double elapsedSeconds, std::optional<double> secondsLeft);
 
-class TqdProgressDisplay {
+class TqdProgressDisplay : public TqdRunEvents {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
   TqdProgressDisplay(std::ostream& out, TqdProgressMode mode, Clock clock = std::chrono::steady_clock::now);
@@ -32,7 +33,7 @@ class TqdProgressDisplay {
   // Redraws the bars unless the last drawing is younger than a tenth of a
   // second; `force` draws anyway.
   void ShowBars(const TqdBars& bars, double fraction, bool force = false);
-  void ObjectLine(const std::string& line);
+  void ObjectLine(const std::string& line) override;
   // The last state drawn for good; the cursor ends below it.
   void Finish();
 

@@ -1,5 +1,7 @@
 #include "cli/text_view.h"
 
+#include <poll.h>
+
 #include "platform/message_queue.h"
 
 namespace qd {
@@ -20,7 +22,20 @@ void TqdTextView::ShowBar(TqdRebuildBar bar, const TqdBarState& state) {
 // Keep-alives and the transport's notifications are answered here; there
 // is no user input to hold back.
 void TqdTextView::ProcessPendingEvents() { TqdMessageQueue::ForThisThread().DispatchPending(); }
-void TqdTextView::ProcessPendingNonInputEvents() { TqdMessageQueue::ForThisThread().DispatchPending(); }
+void TqdTextView::ProcessEventsBetweenPolls() { TqdMessageQueue::ForThisThread().DispatchPending(); }
+
+// The queue's descriptor wakes the wait for whatever the transport posts;
+// a signal (Ctrl-C) ends it early.
+void TqdTextView::WaitBeforeNextPoll(std::chrono::milliseconds wait) {
+  TqdMessageQueue& queue = TqdMessageQueue::ForThisThread();
+  const auto until = std::chrono::steady_clock::now() + wait;
+  for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
+    pollfd ready{queue.PollDescriptor(), POLLIN, 0};
+    int left = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
+    if (::poll(&ready, 1, left) < 0) return;
+    queue.DispatchPending();
+  }
+}
 
 std::optional<std::string> TqdTextView::TakeError() {
   std::optional<std::string> error;

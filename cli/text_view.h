@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/progress_display.h"
-#include "cli/run_estimate.h"
+#include "jobs/run_estimate.h"
 #include "jobs/rebuild_view.h"
 
 namespace qd {
@@ -30,7 +30,8 @@ class TqdTextView : public TqdRebuildView {
   void SetWindowEnabled(bool) override {}
   void SetBusyCursor(bool) override {}
   void ProcessPendingEvents() override;
-  void ProcessPendingNonInputEvents() override;
+  void ProcessEventsBetweenPolls() override;
+  void WaitBeforeNextPoll(std::chrono::milliseconds wait) override;
   void ShowError(const std::string& message) override { error_ = message; }
 
   const std::vector<std::string>& Items(TqdRebuildList list) const { return items_[Slot(list)]; }

@@ -44,6 +44,11 @@ void ShowBox(std::string_view caption, std::string_view text) {
   box.exec();
 }
 
+void ShowError(std::string_view caption, std::string_view text) {
+  QMessageBox box(QMessageBox::Critical, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok);
+  box.exec();
+}
+
 void BusyCursor(bool busy) {
   if (busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -58,6 +63,7 @@ void InstallDialogHooks() {
   SetLoginDialogHook(&AskLogin);
   SetServerDialogHook(&PickServer);
   SetMessageBoxHook(&ShowBox);
+  SetErrorBoxHook(&ShowError);
   SetBeepHook([] { QApplication::beep(); });
   SetBusyCursorHook(&BusyCursor);
 }
@@ -66,6 +72,7 @@ void RemoveDialogHooks() {
   SetLoginDialogHook({});
   SetServerDialogHook({});
   SetMessageBoxHook({});
+  SetErrorBoxHook({});
   SetBeepHook({});
   SetBusyCursorHook({});
 }

@@ -6,6 +6,7 @@
 #include "components/database.h"
 #include "components/session.h"
 #include "components/table.h"
+#include "jobs/table_sizes.h"
 
 namespace qd {
 
@@ -81,6 +82,8 @@ TqdTaskProgress TqdComponentBackend::TaskStatus(int32_t task) {
   CheckResult(GetTaskStatus(DefaultSession()->SessionHandle(), task, finished, status));
   return {finished, status.PercentDone()};
 }
+
+std::map<std::string, int64_t> TqdComponentBackend::TableSizes() { return ListTableSizes(*database_); }
 
 // For now only the open alias and table are forgotten; the connection
 // itself is re-made when the session next opens.

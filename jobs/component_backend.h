@@ -29,6 +29,7 @@ class TqdComponentBackend : public TqdRebuildBackend {
   int32_t PackTable(const std::string& table) override;
   TqdTaskProgress TaskStatus(int32_t task) override;
   void Reconnect() override;
+  std::map<std::string, int64_t> TableSizes() override;
 
   TqdDatabase& Database() { return *database_; }
   TqdTable& Table() { return *table_; }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ class TqdRebuildBackend {
   virtual int32_t PackTable(const std::string& table) = 0;
   // A task that ended in failure throws its failure's code.
   virtual TqdTaskProgress TaskStatus(int32_t task) = 0;
+
+  // The records of each table of the open alias, by name, for the run's
+  // estimate; empty when unknown.
+  virtual std::map<std::string, int64_t> TableSizes() { return {}; }
 
   // Drops the connection, if any, and connects and logs in afresh with the
   // login the session had; the open alias and table are forgotten.

@@ -8,6 +8,8 @@
 #include <exception>
 
 #include "base/QDLLExcp.h"
+#include "jobs/failure_text.h"
+#include "jobs/run_status.h"
 
 namespace qd {
 namespace {
@@ -43,8 +45,10 @@ void TqdRebuildWorkflow::ReIndexAliasSteps() {
   SetBarMax(B::ProgressGaugeAlias, static_cast<int32_t>(tableCount));
   view_.ProcessPendingEvents();
   for (size_t t = 0; t < tableCount; ++t) {
-    view_.SetItemIndex(L::ComboBoxTable, static_cast<int>(t));
-    PickTable();
+    if (!PickTableInJob(t)) {
+      StepBar(B::ProgressGaugeAlias);
+      continue;
+    }
     SetBarPosition(B::ProgressGaugeTable, 0);
     SetBarMax(B::ProgressGaugeTable, static_cast<int32_t>(indexes_.size()));
     PackAndReIndexSelectedTable();
@@ -59,14 +63,34 @@ void TqdRebuildWorkflow::PackAndReIndexSelectedTable() {
   ReIndexEveryIndex();
 }
 
-// The pack is one more step of the table bar. The packed bar keeps the last
-// percentage reported, not its maximum.
+// A table whose index list cannot be read is a failure of that table:
+// the job ends there unless the observer goes on after it.
+bool TqdRebuildWorkflow::PickTableInJob(size_t t) {
+  view_.SetItemIndex(L::ComboBoxTable, static_cast<int>(t));
+  const TqdRebuildStep step{.Table = SelectedTableName(), .IndexList = true};
+  object_ = DescribeStep(ChosenAlias(), step);
+  if (observer_ == nullptr) {
+    PickTable();
+    return true;
+  }
+  if (observer_->BeforeStep(step) == TqdStepDecision::Stop) throw TqdJobStopped{};
+  TqdStepOutcome outcome;
+  std::exception_ptr failure = Attempt([this] { PickTable(); }, outcome);
+  if (!failure) return true;
+  observer_->StepEnded(step, outcome);
+  if (!observer_->ContinueAfterFailure(step, outcome)) std::rethrow_exception(failure);
+  return false;
+}
+
+// The pack is one more step of the table bar. A finished pack leaves the
+// packed bar at its end, as a finished rebuild leaves the index bar.
 void TqdRebuildWorkflow::PackSelectedTable() {
   SetBarMax(B::ProgressGaugeTable, static_cast<int32_t>(indexes_.size()) + 1);
   SetBarMax(B::ProgressBarPacked, 100);
   SetBarPosition(B::ProgressBarPacked, 0);
   RunStep(TqdRebuildStep{.Table = SelectedTableName(), .Pack = true}, B::ProgressBarPacked,
           [&] { return backend_.PackTable(SelectedTableName()); });
+  BarToMax(B::ProgressBarPacked);
   StepBar(B::ProgressGaugeTable);
 }
 
@@ -83,12 +107,20 @@ void TqdRebuildWorkflow::ReIndexEveryIndex() {
 }
 
 TqdRebuildStep TqdRebuildWorkflow::IndexStep(const TqdIndexEntry& entry) const {
-  return TqdRebuildStep{.Table = SelectedTableName(), .Pack = false, .IndexNumber = entry.Number, .IndexName = entry.Name};
+  TqdRebuildStep step{.Table = SelectedTableName(), .IndexNumber = entry.Number, .IndexName = entry.Name};
+  for (size_t i = 0; i < indexes_.size(); ++i)
+    if (indexes_[i].Number == entry.Number) step.Ordinal = static_cast<int>(i) + 1;
+  step.Count = static_cast<int>(indexes_.size());
+  return step;
 }
 
 // Without an observer, exactly the window's request and poll loop.
 void TqdRebuildWorkflow::RunStep(const TqdRebuildStep& step, TqdRebuildBar bar,
                                  const std::function<int32_t()>& request) {
+  object_ = DescribeStep(ChosenAlias(), step);
+  // A task that finishes by its first poll lets no event through: Stop and
+  // closing are seen here, between two steps, at the latest.
+  view_.ProcessEventsBetweenPolls();
   if (observer_ == nullptr) {
     PollTask(request(), bar);
     return;
@@ -106,45 +138,74 @@ void TqdRebuildWorkflow::ObservedStep(const TqdRebuildStep& step, TqdRebuildBar 
   TqdStepOutcome outcome;
   std::exception_ptr failure;
   try {
-    outcome.Task = request();
-    observer_->StepStarted(step, outcome.Task);
-    PollTask(outcome.Task, bar, &step);
+    failure = Attempt(
+        [&] {
+          outcome.Task = request();
+          observer_->StepStarted(step, outcome.Task);
+          PollTask(outcome.Task, bar, &step);
+        },
+        outcome);
   } catch (const TqdJobStopped&) {
     outcome.Result = TqdStepResult::Abandoned;
     observer_->StepEnded(step, outcome);
     throw;
-  } catch (const EqdDatabaseError& e) {
-    failure = std::current_exception();
-    outcome.ErrorCode = e.ErrorCode;
-    outcome.Message = e.what();
-  } catch (const std::exception& e) {
-    failure = std::current_exception();
-    outcome.Message = e.what();
-  } catch (...) {
-    failure = std::current_exception();
-    outcome.Message = EqdDatabaseError::CreateWithMessage("unknown failure").Message();
   }
-  if (failure) outcome.Result = TqdStepResult::Failed;
   observer_->StepEnded(step, outcome);
   if (failure && !observer_->ContinueAfterFailure(step, outcome)) std::rethrow_exception(failure);
 }
 
-// Polls back to back until the task says finished; the finished status's
-// own percentage is not shown. Between polls the view handles repaints and
-// the transport's notifications, never user input (the window is disabled).
-// A failed task throws from Status, so its bar is never taken for done.
+std::exception_ptr TqdRebuildWorkflow::Attempt(const std::function<void()>& body, TqdStepOutcome& outcome) {
+  std::exception_ptr failure;
+  try {
+    body();
+    return nullptr;
+  } catch (const TqdJobStopped&) {
+    throw;
+  } catch (const EqdDatabaseError& e) {
+    failure = std::current_exception();
+    outcome.ErrorCode = e.ErrorCode;
+    outcome.Message = FailureText(e);
+  } catch (const std::exception& e) {
+    failure = std::current_exception();
+    outcome.Message = FailureText(e);
+  } catch (...) {
+    failure = std::current_exception();
+    outcome.Message = EqdDatabaseError::CreateWithMessage("unknown failure").Message();
+  }
+  outcome.Result = TqdStepResult::Failed;
+  return failure;
+}
+
+// Polls until the task says finished; the finished status's own
+// percentage is not shown. Between polls the view handles repaints, the
+// transport's notifications and what input a running job takes (Stop,
+// closing). A failed task throws from Status, so its bar is never taken
+// for done.
 void TqdRebuildWorkflow::PollTask(int32_t task, TqdRebuildBar bar, const TqdRebuildStep* step) {
   TqdTaskProgress progress = Status(task);
   while (!progress.Finished) {
     SetBarPosition(bar, progress.PercentDone);
-    view_.ProcessPendingNonInputEvents();
+    view_.ProcessEventsBetweenPolls();
     if (step != nullptr && observer_ != nullptr && observer_->AbandonTask(*step)) throw TqdJobStopped{};
+    PaceNextPoll();
     progress = Status(task);
   }
 }
 
+// A server that holds a poll until its task moves is never slowed; one that
+// answers at once is asked again only when the interval since the last
+// poll went out has passed.
+void TqdRebuildWorkflow::PaceNextPoll() {
+  if (!lastPoll_) return;
+  auto due = *lastPoll_ + kMinPollInterval;
+  auto now = clock_();
+  if (now >= due) return;
+  view_.WaitBeforeNextPoll(std::chrono::ceil<std::chrono::milliseconds>(due - now));
+}
+
 TqdTaskProgress TqdRebuildWorkflow::Status(int32_t task) {
   if (task == kNoRebuildTask) return TqdTaskProgress{.Finished = true, .PercentDone = 0};
+  lastPoll_ = clock_();
   return backend_.TaskStatus(task);
 }
 

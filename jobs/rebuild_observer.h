@@ -14,11 +14,19 @@
 namespace qd {
 
 // One object of a job: the pack of a table or the rebuild of one index.
+// The alias job also shows the observer each table's index list before it
+// is read (Stop ends the job there, Skip is taken as Run) and ends it only
+// when the list cannot be read, as a failed step.
 struct TqdRebuildStep {
   std::string Table;
   bool Pack = false;
-  int32_t IndexNumber = 0;  // 0 for a pack
-  std::string IndexName;    // empty for a pack
+  bool IndexList = false;
+  int32_t IndexNumber = 0;  // 0 for a pack or an index list
+  std::string IndexName;    // empty for a pack or an index list
+  // The index's place among the table's indexes, from 1, and their count;
+  // 0 for a pack or an index list.
+  int Ordinal = 0;
+  int Count = 0;
 };
 
 enum class TqdStepDecision { Run, Skip, Stop };

@@ -7,6 +7,7 @@
 // workflow's operations.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -57,15 +58,20 @@ class TqdRebuildView {
   // The whole state of the bar after each change.
   virtual void ShowBar(TqdRebuildBar bar, const TqdBarState& state) = 0;
 
+  // False while a job runs: every input of the window is disabled, while
+  // the bars, the job's status and its Stop stay usable.
   virtual void SetWindowEnabled(bool enabled) = 0;
   virtual void SetBusyCursor(bool busy) = 0;
 
   // Every pending event, input included: once at the start of each job.
   virtual void ProcessPendingEvents() = 0;
-  // Pending events except user input (repaints, timers, the transport's
-  // notifications): between two polls of a task, while the window is
-  // disabled.
-  virtual void ProcessPendingNonInputEvents() = 0;
+  // Pending events between two polls of a task (repaints, timers, the
+  // transport's notifications, and what input the disabled window still
+  // takes: Stop, closing).
+  virtual void ProcessEventsBetweenPolls() = 0;
+  // The same for this long, before a poll that would come too soon after
+  // the last one.
+  virtual void WaitBeforeNextPoll(std::chrono::milliseconds wait) = 0;
 
   // The message of a failure that ended an operation.
   virtual void ShowError(const std::string& message) = 0;

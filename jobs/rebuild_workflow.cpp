@@ -4,9 +4,13 @@
 // Thread rules: the user-interface thread only.
 #include "jobs/rebuild_workflow.h"
 
+#include <algorithm>
 #include <exception>
+#include <map>
 
 #include "base/QDLLExcp.h"
+#include "jobs/failure_text.h"
+#include "jobs/run_status.h"
 
 namespace qd {
 namespace {
@@ -20,10 +24,14 @@ std::optional<std::string> FailureOf(const std::function<void()>& body) {
     body();
     return std::nullopt;
   } catch (const std::exception& e) {  // EqdDatabaseError among them
-    return std::string(e.what());
+    return FailureText(e);
   } catch (...) {
     return EqdDatabaseError::CreateWithMessage("unknown failure").Message();
   }
+}
+
+std::string Named(const std::string& object, const std::string& message) {
+  return object.empty() ? message : object + ": " + message;
 }
 
 }  // namespace
@@ -39,11 +47,12 @@ void TqdRebuildWorkflow::Start() {
 }
 
 void TqdRebuildWorkflow::AliasPicked() {
-  Guarded([this] { PickAlias(); });
+  Guarded([this] { PickAlias(); }, [this] { return ChosenAlias(); });
 }
 
 void TqdRebuildWorkflow::TablePicked() {
-  Guarded([this] { PickTable(); });
+  Guarded([this] { PickTable(); },
+          [this] { return SelectedTableName().empty() ? ChosenAlias() : ChosenAlias() + "/" + SelectedTableName(); });
 }
 
 void TqdRebuildWorkflow::IndexPicked() {
@@ -74,9 +83,54 @@ void TqdRebuildWorkflow::RebuildAlias() {
   RunJob({C::ComboBoxAlias, C::BitBtnReIndexAlias, C::CheckBoxPack}, [this] { ReIndexAliasSteps(); });
 }
 
-void TqdRebuildWorkflow::Guarded(const std::function<void()>& body) {
+void TqdRebuildWorkflow::Reconnect() {
   if (running_) return;
-  if (std::optional<std::string> failure = FailureOf(body)) view_.ShowError(*failure);
+  const std::string alias = ChosenAlias();
+  const std::string table = SelectedTableName();
+  Guarded([&] {
+    ShowCreationState();
+    backend_.Reconnect();
+    FillAliases();
+    RestoreChoice(L::ComboBoxAlias, alias);
+    if (!Selected(L::ComboBoxAlias, aliases_.size())) return;
+    PickAlias();
+    RestoreChoice(L::ComboBoxTable, table);
+    if (Selected(L::ComboBoxTable, tables_.size())) PickTable();
+  });
+}
+
+void TqdRebuildWorkflow::RestoreChoice(TqdRebuildList list, const std::string& name) {
+  const std::vector<std::string>& names = list == L::ComboBoxAlias ? aliases_ : tables_;
+  auto found = std::find(names.begin(), names.end(), name);
+  if (name.empty() || found == names.end()) return;
+  view_.SetItemIndex(list, static_cast<int>(found - names.begin()));
+}
+
+std::string TqdRebuildWorkflow::ChosenAlias() const {
+  std::optional<size_t> alias = Selected(L::ComboBoxAlias, aliases_.size());
+  return alias ? aliases_[*alias] : std::string();
+}
+
+// Unknown sizes weigh every table alike.
+TqdRunShape TqdRebuildWorkflow::JobShape(TqdRunScope scope) {
+  TqdRunShape shape{scope, {}};
+  std::map<std::string, int64_t> sizes;
+  if (scope != TqdRunScope::Index) {
+    try {
+      sizes = backend_.TableSizes();
+    } catch (const std::exception&) {
+    }
+  }
+  for (const std::string& table : tables_) {
+    auto size = sizes.find(table);
+    shape.TableRecords.push_back(size == sizes.end() ? 0 : size->second);
+  }
+  return shape;
+}
+
+void TqdRebuildWorkflow::Guarded(const std::function<void()>& body, const std::function<std::string()>& object) {
+  if (running_) return;
+  if (std::optional<std::string> failure = FailureOf(body)) view_.ShowError(Named(object ? object() : "", *failure));
 }
 
 // The closing step runs however the steps end, and before the failure is
@@ -85,6 +139,8 @@ void TqdRebuildWorkflow::Guarded(const std::function<void()>& body) {
 void TqdRebuildWorkflow::RunJob(std::initializer_list<TqdRebuildControl> held,
                                 const std::function<void()>& steps) {
   running_ = true;
+  object_.clear();
+  lastPoll_.reset();
   view_.SetWindowEnabled(false);
   view_.SetBusyCursor(true);
   std::optional<std::string> failure = FailureOf([&] {
@@ -98,7 +154,7 @@ void TqdRebuildWorkflow::RunJob(std::initializer_list<TqdRebuildControl> held,
   view_.SetBusyCursor(false);
   view_.SetWindowEnabled(true);
   running_ = false;
-  if (failure) view_.ShowError(*failure);
+  if (failure) view_.ShowError(object_.empty() ? *failure : FailedText(object_, *failure));
 }
 
 void TqdRebuildWorkflow::SetEnabled(TqdRebuildControl control, bool enabled) {

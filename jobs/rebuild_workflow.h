@@ -16,12 +16,19 @@
 // An observer (optional, none by default) sees each pack and rebuild
 // before and after it, and may skip it, stop the job, let it go on after a
 // failed step or stop polling a task (rebuild_observer.h).
+//
+// A failure in a job is shown naming the object the job was on ("Failed at
+// Sales/Customers index 2 ByName: ..."); a failed pick names the alias or
+// table. Polls of one task are at least kMinPollInterval apart, so a
+// server that answers at once gets at most a hundred a second.
 // Thread rules: the user-interface thread only.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -31,6 +38,7 @@
 #include "jobs/rebuild_backend.h"
 #include "jobs/rebuild_observer.h"
 #include "jobs/rebuild_view.h"
+#include "jobs/run_estimate.h"
 
 namespace qd {
 
@@ -47,9 +55,27 @@ class TqdRebuildWorkflow {
   void RebuildSelectedIndex();
   void RebuildTable();
   void RebuildAlias();
+  // Connects afresh and fills the alias list again; the alias and table
+  // chosen before are chosen again when the server still has them.
+  void Reconnect();
 
   // Borrowed; nullptr (the default) removes it. Set it between jobs.
   void SetObserver(TqdRebuildObserver* observer) { observer_ = observer; }
+
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // The clock that paces polls; the steady clock by default.
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
+
+  bool Running() const { return running_; }
+  // The alias list's choice, empty for none.
+  std::string ChosenAlias() const;
+  std::string SelectedTableName() const;
+  // The work of a job of this scope on the chosen alias or table, for the
+  // run's estimate: the tables' records from the server, in the table
+  // list's order.
+  TqdRunShape JobShape(TqdRunScope scope);
+
+  static constexpr std::chrono::milliseconds kMinPollInterval{10};
 
   // The table name sent with each request is the table list's text, cut
   // to this length.
@@ -78,10 +104,19 @@ class TqdRebuildWorkflow {
   void ObservedStep(const TqdRebuildStep& step, TqdRebuildBar bar, const std::function<int32_t()>& request);
   TqdRebuildStep IndexStep(const TqdIndexEntry& entry) const;
   void PollTask(int32_t task, TqdRebuildBar bar, const TqdRebuildStep* step = nullptr);
+  void PaceNextPoll();
   TqdTaskProgress Status(int32_t task);
+  // The alias job's pick of table t, with its index list; false when the
+  // list could not be read and the observer goes on after the failure.
+  bool PickTableInJob(size_t t);
+  // Runs `body`; a failure is put into `outcome` and returned, a stopped
+  // job passes through.
+  std::exception_ptr Attempt(const std::function<void()>& body, TqdStepOutcome& outcome);
 
-  // Runs a list handler's body and shows what it threw.
-  void Guarded(const std::function<void()>& body);
+  // Runs a list handler's body and shows what it threw, naming `object`
+  // (when it returns one) before the message.
+  void Guarded(const std::function<void()>& body, const std::function<std::string()>& object = {});
+  void RestoreChoice(TqdRebuildList list, const std::string& name);
 
   // State kept here and shown through the view.
   void SetEnabled(TqdRebuildControl control, bool enabled);
@@ -96,7 +131,6 @@ class TqdRebuildWorkflow {
 
   // The selected item of a list, when the view's choice names an item.
   std::optional<size_t> Selected(TqdRebuildList list, size_t count) const;
-  std::string SelectedTableName() const;
 
   TqdRebuildView& view_;
   TqdRebuildBackend& backend_;
@@ -107,6 +141,10 @@ class TqdRebuildWorkflow {
   std::array<bool, kRebuildControlCount> enabled_{};
   std::array<TqdBarState, kRebuildBarCount> bars_{};
   bool running_ = false;
+  // What the job is working on, for its failure's message.
+  std::string object_;
+  Clock clock_ = std::chrono::steady_clock::now;
+  std::optional<std::chrono::steady_clock::time_point> lastPoll_;
 };
 
 }  // namespace qd

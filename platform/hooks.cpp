@@ -10,6 +10,10 @@ TqdMessageBoxHook& MessageBoxHook() {
   static TqdMessageBoxHook hook;
   return hook;
 }
+TqdMessageBoxHook& ErrorBoxHook() {
+  static TqdMessageBoxHook hook;
+  return hook;
+}
 TqdBeepHook& BeepHook() {
   static TqdBeepHook hook;
   return hook;
@@ -23,6 +27,7 @@ TqdBusyCursorHook& BusyCursorHook() {
 }  // namespace
 
 void SetMessageBoxHook(TqdMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
+void SetErrorBoxHook(TqdMessageBoxHook hook) { ErrorBoxHook() = std::move(hook); }
 void SetBeepHook(TqdBeepHook hook) { BeepHook() = std::move(hook); }
 void SetBusyCursorHook(TqdBusyCursorHook hook) { BusyCursorHook() = std::move(hook); }
 
@@ -33,6 +38,14 @@ void ShowMessageBox(std::string_view caption, std::string_view text) {
   }
   std::string line = std::string(caption) + ": " + std::string(text) + "\n";
   std::fputs(line.c_str(), stderr);
+}
+
+void ShowErrorBox(std::string_view caption, std::string_view text) {
+  if (ErrorBoxHook()) {
+    ErrorBoxHook()(caption, text);
+    return;
+  }
+  ShowMessageBox(caption, text);
 }
 
 void Beep() {

@@ -16,10 +16,14 @@ using TqdBusyCursorHook = std::function<void(bool busy)>;
 
 // An empty function removes the hook.
 void SetMessageBoxHook(TqdMessageBoxHook hook);
+// A failure's box (an error icon); without its own hook it goes to the
+// message box's.
+void SetErrorBoxHook(TqdMessageBoxHook hook);
 void SetBeepHook(TqdBeepHook hook);
 void SetBusyCursorHook(TqdBusyCursorHook hook);
 
 void ShowMessageBox(std::string_view caption, std::string_view text);
+void ShowErrorBox(std::string_view caption, std::string_view text);
 void Beep();
 void ShowBusyCursor(bool busy);
 

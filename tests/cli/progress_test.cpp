@@ -9,7 +9,7 @@
 #include "cli/names.h"
 #include "cli/plan.h"
 #include "cli/progress_display.h"
-#include "cli/run_estimate.h"
+#include "jobs/run_estimate.h"
 
 namespace qd {
 namespace {

@@ -5,7 +5,7 @@
 // that was running left to the server).
 #include <signal.h>
 
-#include "cli/report.h"
+#include "jobs/run_report.h"
 #include "tests/cli/reindex_fixture.h"
 
 namespace qd::test {

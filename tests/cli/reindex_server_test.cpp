@@ -3,7 +3,7 @@
 // server's tasks and the deleted records gone after a pack), --list and
 // --plan, a run cut by --time-limit and resumed from its report, unknown
 // names, a refused login, and Ctrl-C in the middle of a run.
-#include "cli/report.h"
+#include "jobs/run_report.h"
 #include "tests/cli/reindex_fixture.h"
 #include "tests/support/emulated_transports.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <ostream>
 
-#include "cli/report.h"
+#include "jobs/run_report.h"
 #include "tests/server/temp_dir.h"
 
 namespace qd {

@@ -62,14 +62,16 @@ INSTANTIATE_TEST_SUITE_P(
                 kUntouched},
         BarCase{"Table", TqdJob::Table, false, IndexRuns(3), kUntouched, {"0/100", "0/3", "1/3", "2/3", "3/3"},
                 kUntouched},
-        BarCase{"TablePacked", TqdJob::Table, true, IndexRuns(3), {"0/100", "30/100", "70/100"},
+        // A finished pack leaves its bar at the end.
+        BarCase{"TablePacked", TqdJob::Table, true, IndexRuns(3), {"0/100", "30/100", "70/100", "100/100"},
                 {"0/100", "0/3", "0/4", "1/4", "2/4", "3/4", "4/4"}, kUntouched},
         // ORDERS (3 indexes), NOTES (none), PARTS (2).
         BarCase{"Alias", TqdJob::Alias, false, IndexRuns(5), kUntouched,
                 {"0/100", "0/3", "1/3", "2/3", "3/3", "0/3", "0/0", "0/2", "1/2", "2/2"},
                 {"0/100", "0/3", "1/3", "2/3", "3/3"}},
         BarCase{"AliasPacked", TqdJob::Alias, true, IndexRuns(5),
-                {"0/100", "30/100", "70/100", "0/100", "30/100", "70/100", "0/100", "30/100", "70/100"},
+                {"0/100", "30/100", "70/100", "100/100", "0/100", "30/100", "70/100", "100/100", "0/100", "30/100",
+                 "70/100", "100/100"},
                 {"0/100", "0/3", "0/4", "1/4", "2/4", "3/4", "4/4", "0/4", "0/0", "0/1", "1/1", "0/1", "0/2",
                  "0/3", "1/3", "2/3", "3/3"},
                 {"0/100", "0/3", "1/3", "2/3", "3/3"}}),

@@ -18,6 +18,7 @@ namespace {
 using B = TqdRebuildBar;
 
 std::string Key(const TqdRebuildStep& step) {
+  if (step.IndexList) return "list " + step.Table;
   return step.Pack ? "pack " + step.Table : step.Table + " " + std::to_string(step.IndexNumber) + " " + step.IndexName;
 }
 
@@ -60,7 +61,7 @@ struct ObserverCase {
   const char* Abandoned;  // nullptr: none
   std::vector<std::string> Requests;
   std::vector<std::string> Ended;
-  bool ErrorShown;
+  const char* ErrorObject;  // the object the error box names; nullptr: no box
   std::string AliasBar;
   friend void PrintTo(const ObserverCase& c, std::ostream* os) { *os << c.Name; }
 };
@@ -93,8 +94,10 @@ TEST_P(ObserverTest, DecidesWhatTheAliasJobSends) {
     if (entry.starts_with("RebuildIndex(") || entry.starts_with("PackTable(")) requests.push_back(entry);
   EXPECT_EQ(requests, c.Requests);
   EXPECT_EQ(Entries("ended "), c.Ended);
-  std::string message = EqdDatabaseError::CreateForCode(qdErrNetTimeout).Message();
-  EXPECT_EQ(view.Errors, c.ErrorShown ? std::vector<std::string>{message} : std::vector<std::string>{});
+  std::string message = "Quilldrive: no reply from the server, or the connection was lost [$2C0C/11276]";
+  EXPECT_EQ(view.Errors, c.ErrorObject != nullptr
+                             ? std::vector<std::string>{std::string("Failed at ") + c.ErrorObject + ": " + message}
+                             : std::vector<std::string>{});
   if (c.FailingCall != nullptr) {
     EXPECT_EQ(observer.Messages, std::vector<std::string>{message});
   }
@@ -114,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "ended ORDERS 1 ByCustomer done task 102 code 0", "ended ORDERS 2 ByDate done task 103 code 0",
                       "ended pack NOTES done task 104 code 0", "ended pack PARTS done task 105 code 0",
                       "ended PARTS 0 Seq done task 106 code 0", "ended PARTS 1 ByName done task 107 code 0"},
-                     false, "3/3"},
+                     nullptr, "3/3"},
         ObserverCase{"SkipsWhatItIsTold",
                      {{"pack ORDERS", kSkip}, {"ORDERS 1 ByCustomer", kSkip}, {"pack NOTES", kSkip},
                       {"PARTS 0 Seq", kSkip}},
@@ -123,14 +126,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "RebuildIndex(PARTS,1)=103"},
                      {"ended ORDERS 0 Seq done task 100 code 0", "ended ORDERS 2 ByDate done task 101 code 0",
                       "ended pack PARTS done task 102 code 0", "ended PARTS 1 ByName done task 103 code 0"},
-                     false, "3/3"},
+                     nullptr, "3/3"},
         ObserverCase{"StopsBeforeAStepQuietly", {{"pack PARTS", kStop}}, nullptr, false, nullptr,
                      {"PackTable(ORDERS)=100", "RebuildIndex(ORDERS,0)=101", "RebuildIndex(ORDERS,1)=102",
                       "RebuildIndex(ORDERS,2)=103", "PackTable(NOTES)=104"},
                      {"ended pack ORDERS done task 100 code 0", "ended ORDERS 0 Seq done task 101 code 0",
                       "ended ORDERS 1 ByCustomer done task 102 code 0", "ended ORDERS 2 ByDate done task 103 code 0",
                       "ended pack NOTES done task 104 code 0"},
-                     false, "2/3"},
+                     nullptr, "2/3"},
         ObserverCase{"GoesOnAfterAFailedStep", {}, "RebuildIndex(ORDERS,1)", true, nullptr,
                      {"PackTable(ORDERS)=100", "RebuildIndex(ORDERS,0)=101", "RebuildIndex(ORDERS,1)",
                       "RebuildIndex(ORDERS,2)=102", "PackTable(NOTES)=103", "PackTable(PARTS)=104",
@@ -140,17 +143,41 @@ INSTANTIATE_TEST_SUITE_P(
                       "ended ORDERS 2 ByDate done task 102 code 0", "ended pack NOTES done task 103 code 0",
                       "ended pack PARTS done task 104 code 0", "ended PARTS 0 Seq done task 105 code 0",
                       "ended PARTS 1 ByName done task 106 code 0"},
-                     false, "3/3"},
+                     nullptr, "3/3"},
         ObserverCase{"AFailedPollEndsTheJobAsTheWindowDoes", {}, "TaskStatus(102)", false, nullptr,
                      {"PackTable(ORDERS)=100", "RebuildIndex(ORDERS,0)=101", "RebuildIndex(ORDERS,1)=102"},
                      {"ended pack ORDERS done task 100 code 0", "ended ORDERS 0 Seq done task 101 code 0",
                       "ended ORDERS 1 ByCustomer failed task 102 code 11276"},
-                     true, "0/3"},
+                     "Sales/ORDERS index 1 ByCustomer", "0/3"},
         ObserverCase{"LeavesARunningTaskAndStops", {}, nullptr, false, "ORDERS 1 ByCustomer",
                      {"PackTable(ORDERS)=100", "RebuildIndex(ORDERS,0)=101", "RebuildIndex(ORDERS,1)=102"},
                      {"ended pack ORDERS done task 100 code 0", "ended ORDERS 0 Seq done task 101 code 0",
                       "ended ORDERS 1 ByCustomer abandoned task 102 code 0"},
-                     false, "0/3"}),
+                     nullptr, "0/3"},
+        // A table whose index list cannot be read is that table's failure.
+        ObserverCase{"GoesOnAfterAnIndexListThatFailed", {}, "SelectTable(NOTES)", true, nullptr,
+                     {"PackTable(ORDERS)=100", "RebuildIndex(ORDERS,0)=101", "RebuildIndex(ORDERS,1)=102",
+                      "RebuildIndex(ORDERS,2)=103", "PackTable(PARTS)=104", "RebuildIndex(PARTS,0)=105",
+                      "RebuildIndex(PARTS,1)=106"},
+                     {"ended pack ORDERS done task 100 code 0", "ended ORDERS 0 Seq done task 101 code 0",
+                      "ended ORDERS 1 ByCustomer done task 102 code 0", "ended ORDERS 2 ByDate done task 103 code 0",
+                      "ended list NOTES failed task -1 code 11276", "ended pack PARTS done task 104 code 0",
+                      "ended PARTS 0 Seq done task 105 code 0", "ended PARTS 1 ByName done task 106 code 0"},
+                     nullptr, "3/3"},
+        ObserverCase{"AnIndexListThatFailedEndsTheJobAsTheWindowDoes", {}, "SelectTable(NOTES)", false, nullptr,
+                     {"PackTable(ORDERS)=100", "RebuildIndex(ORDERS,0)=101", "RebuildIndex(ORDERS,1)=102",
+                      "RebuildIndex(ORDERS,2)=103"},
+                     {"ended pack ORDERS done task 100 code 0", "ended ORDERS 0 Seq done task 101 code 0",
+                      "ended ORDERS 1 ByCustomer done task 102 code 0", "ended ORDERS 2 ByDate done task 103 code 0",
+                      "ended list NOTES failed task -1 code 11276"},
+                     "Sales/NOTES index list", "1/3"},
+        // Stopped between two tables, the next table is not even picked.
+        ObserverCase{"StopsBeforeTheNextTable", {{"list NOTES", kStop}}, nullptr, false, nullptr,
+                     {"PackTable(ORDERS)=100", "RebuildIndex(ORDERS,0)=101", "RebuildIndex(ORDERS,1)=102",
+                      "RebuildIndex(ORDERS,2)=103"},
+                     {"ended pack ORDERS done task 100 code 0", "ended ORDERS 0 Seq done task 101 code 0",
+                      "ended ORDERS 1 ByCustomer done task 102 code 0", "ended ORDERS 2 ByDate done task 103 code 0"},
+                     nullptr, "1/3"}),
     CaseName());
 
 // The task left running is polled once, and never again.
@@ -178,7 +205,7 @@ TEST_F(RebuildWorkflowTest, ObserverHearsOfAnyFailure) {
   workflow.RebuildSelectedIndex();
 
   EXPECT_EQ(observer.Messages, std::vector<std::string>{"Quilldrive: unknown failure [no error code]"});
-  EXPECT_EQ(view.Errors, observer.Messages);
+  EXPECT_EQ(view.Errors, std::vector<std::string>{"Failed at Sales/ORDERS index 1 ByCustomer: " + observer.Messages[0]});
 }
 
 }  // namespace

@@ -16,7 +16,10 @@ namespace {
 using B = TqdRebuildBar;
 using C = TqdRebuildControl;
 
-TEST_F(RebuildWorkflowTest, PollsServeNonInputEventsBetweenThemAndInputOnlyOnce) {
+// Events are served once with input at the job's start, then before each
+// step and between two polls (where the disabled window takes only Stop and
+// closing).
+TEST_F(RebuildWorkflowTest, PollsServeEventsBeforeEachStepAndBetweenPolls) {
   Choose(0, 0, 1);
   server.Scripts["RebuildIndex(ORDERS,1)"] = {Running(10), Running(20), Running(40), Done()};
   Mark();
@@ -29,7 +32,7 @@ TEST_F(RebuildWorkflowTest, PollsServeNonInputEventsBetweenThemAndInputOnlyOnce)
         log[i].starts_with("bar ProgressGaugeIndex") || log[i].starts_with("window"))
       loop.push_back(log[i]);
   EXPECT_EQ(loop, (std::vector<std::string>{
-                      "pump", "RebuildIndex(ORDERS,1)=100",
+                      "pump", "pump non-input", "RebuildIndex(ORDERS,1)=100",
                       "TaskStatus(100)", "bar ProgressGaugeIndex 10/100", "pump non-input",
                       "TaskStatus(100)", "bar ProgressGaugeIndex 20/100", "pump non-input",
                       "TaskStatus(100)", "bar ProgressGaugeIndex 40/100", "pump non-input",
@@ -38,7 +41,7 @@ TEST_F(RebuildWorkflowTest, PollsServeNonInputEventsBetweenThemAndInputOnlyOnce)
 }
 
 // A request that answers no task (-1) is finished at once: the index bar
-// goes to its maximum, the packed bar stays where it was set.
+// and the packed bar go to their maximum.
 struct NoTaskCase {
   const char* Name;
   TqdJob Job;
@@ -72,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         NoTaskCase{"SelectedIndex", TqdJob::SelectedIndex, false, "RebuildIndex(ORDERS,1)",
                    {"100/100", "0/100", "0/100"}},
-        NoTaskCase{"Pack", TqdJob::Table, true, "PackTable(ORDERS)", {"100/100", "0/100", "4/4"}},
+        NoTaskCase{"Pack", TqdJob::Table, true, "PackTable(ORDERS)", {"100/100", "100/100", "4/4"}},
         NoTaskCase{"IndexOfTable", TqdJob::Table, false, "RebuildIndex(ORDERS,2)", {"100/100", "0/100", "3/3"}}),
     CaseName());
 
@@ -85,6 +88,7 @@ struct FailedTaskCase {
   std::vector<TqdStatusAnswer> Script;
   std::vector<std::string> Bars;  // index, packed, table
   const char* NotTried;
+  const char* Object;
   friend void PrintTo(const FailedTaskCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -103,7 +107,8 @@ TEST_P(FailedTaskTest, StopsWithTheTasksError) {
                                       BarNow(B::ProgressGaugeTable)}),
             c.Bars);
   EXPECT_FALSE(Logged(c.NotTried));
-  EXPECT_EQ(view.Errors, (std::vector<std::string>{EqdDatabaseError::CreateForCode(qdErrServerWrite).Message()}));
+  EXPECT_EQ(view.Errors, (std::vector<std::string>{std::string("Failed at ") + c.Object + ": " +
+                                                   EqdDatabaseError::CreateForCode(qdErrServerWrite).Message()}));
   EXPECT_TRUE(view.WindowEnabled);
 }
 
@@ -111,11 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
     Workflow, FailedTaskTest,
     ::testing::Values(
         FailedTaskCase{"IndexMidway", false, "RebuildIndex(ORDERS,1)", {Running(40), Failed(qdErrServerWrite)},
-                       {"40/100", "0/100", "1/3"}, "RebuildIndex(ORDERS,2)"},
+                       {"40/100", "0/100", "1/3"}, "RebuildIndex(ORDERS,2)", "Sales/ORDERS index 1 ByCustomer"},
         FailedTaskCase{"IndexAtOnce", false, "RebuildIndex(ORDERS,0)", {Failed(qdErrServerWrite)},
-                       {"0/100", "0/100", "0/3"}, "RebuildIndex(ORDERS,1)"},
+                       {"0/100", "0/100", "0/3"}, "RebuildIndex(ORDERS,1)", "Sales/ORDERS index 0 Seq"},
         FailedTaskCase{"Pack", true, "PackTable(ORDERS)", {Running(55), Failed(qdErrServerWrite)},
-                       {"0/100", "55/100", "0/4"}, "RebuildIndex(ORDERS,0)"}),
+                       {"0/100", "55/100", "0/4"}, "RebuildIndex(ORDERS,0)", "Sales/ORDERS pack"}),
     CaseName());
 
 TEST_F(RebuildWorkflowTest, PercentagesOutsideTheRangeStayOnTheBar) {

@@ -44,7 +44,15 @@ void TqdRecordingView::ProcessPendingEvents() {
   if (OnPendingEvents) OnPendingEvents();
 }
 
-void TqdRecordingView::ProcessPendingNonInputEvents() { log_.push_back("pump non-input"); }
+void TqdRecordingView::ProcessEventsBetweenPolls() {
+  log_.push_back("pump non-input");
+  if (OnBetweenPolls) OnBetweenPolls();
+}
+
+void TqdRecordingView::WaitBeforeNextPoll(std::chrono::milliseconds wait) {
+  log_.push_back("wait " + std::to_string(wait.count()) + " ms");
+  if (OnWait) OnWait(wait);
+}
 
 void TqdRecordingView::ShowError(const std::string& message) {
   log_.push_back("error " + message);

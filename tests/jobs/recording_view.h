@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,7 +32,9 @@ class TqdRecordingView : public TqdRebuildView {
   void SetWindowEnabled(bool enabled) override;
   void SetBusyCursor(bool busy) override;
   void ProcessPendingEvents() override;
-  void ProcessPendingNonInputEvents() override;
+  void ProcessEventsBetweenPolls() override;
+  // Logged as "wait N ms"; OnWait is told the time.
+  void WaitBeforeNextPoll(std::chrono::milliseconds wait) override;
   void ShowError(const std::string& message) override;
 
   const std::vector<std::string>& Items(TqdRebuildList list) const { return items_[Slot(list)]; }
@@ -47,6 +50,9 @@ class TqdRecordingView : public TqdRebuildView {
   std::vector<std::string> Errors;
   // Runs inside ProcessPendingEvents, as an event the window would handle.
   std::function<void()> OnPendingEvents;
+  // Runs between two polls, as the events a running job lets through.
+  std::function<void()> OnBetweenPolls;
+  std::function<void(std::chrono::milliseconds)> OnWait;
 
  private:
   static size_t Slot(TqdRebuildList list) { return static_cast<size_t>(list); }

@@ -65,6 +65,7 @@ int32_t TqdScriptedBackend::StartTask(const std::string& call) {
 // call interface does; an unknown task is 8712.
 TqdTaskProgress TqdScriptedBackend::TaskStatus(int32_t task) {
   Enter("TaskStatus(" + std::to_string(task) + ")");
+  if (OnTaskStatus) OnTaskStatus();
   if (task == kNoRebuildTask) return {.Finished = true, .PercentDone = 0};
   auto found = running_.find(task);
   if (found == running_.end()) throw EqdDatabaseError::CreateForCode(qdErrObjNotFound);

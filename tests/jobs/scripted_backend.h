@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -39,6 +40,7 @@ class TqdScriptedBackend : public TqdRebuildBackend {
   int32_t PackTable(const std::string& table) override;
   TqdTaskProgress TaskStatus(int32_t task) override;
   void Reconnect() override;
+  std::map<std::string, int64_t> TableSizes() override { return Sizes; }
 
   std::vector<std::string> Aliases;
   std::map<std::string, std::vector<std::string>> Tables;      // by alias
@@ -55,6 +57,10 @@ class TqdScriptedBackend : public TqdRebuildBackend {
   std::map<std::string, std::vector<TqdStatusAnswer>> Scripts;
   std::vector<TqdStatusAnswer> DefaultScript{Running(30), Running(70), Done()};
   std::string OpenAliasName;
+  // Runs in every status poll, as the time the server takes to answer.
+  std::function<void()> OnTaskStatus;
+  // Answered by TableSizes.
+  std::map<std::string, int64_t> Sizes;
 
  private:
   void Enter(const std::string& call);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,11 @@ class RebuildWorkflowTest : public ::testing::Test {
                       {"NOTES", {}},
                       {"PARTS", {{"Seq", 0}, {"ByName", 1}}},
                       {"OLD", {{"Seq", 0}}}};
+    // Time passes only when the server answers a poll or the view waits; by
+    // default a poll takes as long as a server that holds it.
+    workflow.SetClock([this] { return now; });
+    server.OnTaskStatus = [this] { now += pollTakes; };
+    view.OnWait = [this](std::chrono::milliseconds wait) { now += wait; };
   }
 
   // Picks an item as the user would: the list's choice, then its handler.
@@ -99,6 +105,8 @@ class RebuildWorkflowTest : public ::testing::Test {
 
   std::string BarNow(TqdRebuildBar bar) const { return BarText(view.Bar(bar)); }
 
+  std::chrono::steady_clock::time_point now{};
+  std::chrono::milliseconds pollTakes{100};
   EventLog log;
   TqdRecordingView view{log};
   TqdScriptedBackend server{log};

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/report.h"
+#include "jobs/run_report.h"
 
 namespace qd {
 

@@ -1,4 +1,4 @@
-#include "cli/table_sizes.h"
+#include "jobs/table_sizes.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "cli/report.h"
+#include "jobs/run_report.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,37 +1,42 @@
-#include "cli/run_observer.h"
+#include "jobs/run_observer.h"
 
 #include <cstdio>
 
+#include "jobs/run_status.h"
+
 namespace qd {
 
-TqdRunObserver::TqdRunObserver(TqdObserverSettings settings, TqdRunRecord& record, TqdProgressDisplay& display,
-                               std::function<bool()> interrupted, Clock clock)
+TqdRunObserver::TqdRunObserver(TqdObserverSettings settings, TqdRunRecord& record, TqdRunEvents& events,
+                               TqdStopRequests requests, Clock clock)
     : settings_(std::move(settings)),
       record_(record),
-      display_(display),
-      interrupted_(std::move(interrupted)),
+      events_(events),
+      requests_(std::move(requests)),
       clock_(std::move(clock)),
       start_(clock_()) {}
 
 void TqdRunObserver::Skip(const std::vector<TqdReportEntry>& entries) {
   for (const TqdReportEntry& entry : entries)
-    if (entry.State == kEntryDone && entry.Alias == settings_.Alias)
-      done_.insert({entry.Table, entry.IndexNumber.value_or(-1)});
+    if (entry.State == kEntryDone && entry.Alias == settings_.Alias && !entry.IsIndexList())
+      doneBefore_.insert({entry.Table, entry.IndexNumber.value_or(-1)});
 }
+
+double TqdRunObserver::ElapsedSeconds() const { return std::chrono::duration<double>(clock_() - start_).count(); }
 
 bool TqdRunObserver::PastTimeLimit() const {
-  if (!settings_.TimeLimitSeconds) return false;
-  return std::chrono::duration<double>(clock_() - start_).count() >= *settings_.TimeLimitSeconds;
+  return settings_.TimeLimitSeconds && ElapsedSeconds() >= *settings_.TimeLimitSeconds;
 }
 
+// A table's index list is read whatever an earlier run did, and is neither
+// counted nor told unless it fails.
 TqdStepDecision TqdRunObserver::BeforeStep(const TqdRebuildStep& step) {
-  if (interrupted_ && interrupted_()) {
+  if (Asked(requests_.Stop) || Asked(requests_.Abandon)) {
     stopped_ = TqdStopReason::Interrupted;
     return TqdStepDecision::Stop;
   }
-  if (done_.count(KeyOf(step)) != 0) {
+  if (!step.IndexList && doneBefore_.count(KeyOf(step)) != 0) {
     ++skipped_;
-    display_.ObjectLine(Describe(step) + ": done before, skipped");
+    events_.ObjectLine(Describe(step) + ": done before, skipped");
     return TqdStepDecision::Skip;
   }
   if (PastTimeLimit()) {
@@ -40,6 +45,7 @@ TqdStepDecision TqdRunObserver::BeforeStep(const TqdRebuildStep& step) {
   }
   stepStart_ = clock_();
   stepStartText_ = UtcTimestamp();
+  if (!step.IndexList) events_.StepBegins(step);
   return TqdStepDecision::Run;
 }
 
@@ -49,8 +55,8 @@ void TqdRunObserver::StepEnded(const TqdRebuildStep& step, const TqdStepOutcome&
   TqdReportEntry entry;
   entry.Alias = settings_.Alias;
   entry.Table = step.Table;
-  if (!step.Pack) entry.IndexNumber = step.IndexNumber;
-  entry.Index = step.Pack ? kPackIndexName : step.IndexName;
+  if (!step.Pack && !step.IndexList) entry.IndexNumber = step.IndexNumber;
+  entry.Index = step.Pack ? kPackIndexName : step.IndexList ? kIndexListName : step.IndexName;
   entry.Task = outcome.Task;
   entry.Start = stepStartText_;
   entry.End = UtcTimestamp();
@@ -58,7 +64,10 @@ void TqdRunObserver::StepEnded(const TqdRebuildStep& step, const TqdStepOutcome&
   entry.Result = outcome.ErrorCode;
   entry.Message = outcome.Message;
   switch (outcome.Result) {
-    case TqdStepResult::Done: entry.State = kEntryDone; break;
+    case TqdStepResult::Done:
+      entry.State = kEntryDone;
+      ++done_;
+      break;
     case TqdStepResult::Failed:
       entry.State = kEntryFailed;
       ++failures_;
@@ -72,8 +81,9 @@ void TqdRunObserver::StepEnded(const TqdRebuildStep& step, const TqdStepOutcome&
   std::snprintf(seconds, sizeof seconds, "%.3f s", entry.Seconds);
   std::string line = Describe(step) + ": " + entry.State + " " + seconds;
   if (!entry.Message.empty()) line += " " + entry.Message;
-  record_.Add(std::move(entry));
-  display_.ObjectLine(line);
+  record_.Add(entry);
+  events_.ObjectLine(line);
+  events_.ObjectEnded(entry);
 }
 
 bool TqdRunObserver::ContinueAfterFailure(const TqdRebuildStep&, const TqdStepOutcome&) {
@@ -81,15 +91,11 @@ bool TqdRunObserver::ContinueAfterFailure(const TqdRebuildStep&, const TqdStepOu
 }
 
 bool TqdRunObserver::AbandonTask(const TqdRebuildStep&) {
-  if (!interrupted_ || !interrupted_()) return false;
+  if (!Asked(requests_.Abandon)) return false;
   stopped_ = TqdStopReason::Interrupted;
   return true;
 }
 
-std::string TqdRunObserver::Describe(const TqdRebuildStep& step) const {
-  std::string what = settings_.Alias + "/" + step.Table;
-  if (step.Pack) return what + " pack";
-  return what + " index " + std::to_string(step.IndexNumber) + " " + step.IndexName;
-}
+std::string TqdRunObserver::Describe(const TqdRebuildStep& step) const { return DescribeStep(settings_.Alias, step); }
 
 }  // namespace qd

@@ -18,6 +18,8 @@ inline constexpr const char* kEntryFailed = "failed";
 // Polling stopped by Ctrl-C; the task goes on to its end on the server.
 inline constexpr const char* kEntryInterrupted = "interrupted";
 inline constexpr const char* kPackIndexName = "pack";
+// The entry of a table whose index list could not be read.
+inline constexpr const char* kIndexListName = "index list";
 // A report file larger than this is not read.
 inline constexpr uintmax_t kMaxReportBytes = 64u << 20;
 
@@ -34,7 +36,8 @@ struct TqdReportEntry {
   std::string Message;
   std::string State = kEntryDone;
 
-  bool IsPack() const { return !IndexNumber.has_value(); }
+  bool IsPack() const { return !IndexNumber.has_value() && Index == kPackIndexName; }
+  bool IsIndexList() const { return !IndexNumber.has_value() && Index == kIndexListName; }
 };
 
 // What a resumed run must share with the report it resumes.

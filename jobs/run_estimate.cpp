@@ -1,4 +1,4 @@
-#include "cli/run_estimate.h"
+#include "jobs/run_estimate.h"
 
 #include <algorithm>
 #include <cmath>

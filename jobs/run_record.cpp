@@ -1,4 +1,4 @@
-#include "cli/run_record.h"
+#include "jobs/run_record.h"
 
 namespace qd {
 
