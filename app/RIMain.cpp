@@ -190,12 +190,8 @@ void TFrmRIMain::RunJob(TqdRunScope scope, const std::function<void()>& job) {
   run_->Finish(jobFailure_, workflow_->SelectedTableName());
   Strip->SetReportReady(true);
   Strip->SetRunning(false);
-  if (closeQuestion_ != nullptr) {
-    // The job the question asked about has ended.
-    closeQuestion_->disconnect(this);
-    closeQuestion_->deleteLater();
-    closeQuestion_ = nullptr;
-  }
+  // The job the question asked about has ended.
+  DismissCloseQuestion();
   if (closeAfterJob_) close();
 }
 
@@ -208,6 +204,7 @@ void TFrmRIMain::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (closeQuestion_ != nullptr || closeAfterJob_) {
     stopAsked_ = closeNow_ = closeAfterJob_ = true;
+    DismissCloseQuestion();
     return;
   }
   AskBeforeClosing();
@@ -229,6 +226,14 @@ void TFrmRIMain::AskBeforeClosing() {
     closeQuestion_ = nullptr;
   });
   closeQuestion_->open();
+}
+
+void TFrmRIMain::DismissCloseQuestion() {
+  if (closeQuestion_ == nullptr) return;
+  closeQuestion_->disconnect(this);
+  closeQuestion_->hide();
+  closeQuestion_->deleteLater();
+  closeQuestion_ = nullptr;
 }
 
 void TFrmRIMain::SaveReport() {

@@ -85,6 +85,7 @@ class TFrmRIMain : public QWidget, private TqdRebuildView {
   // A job with its observer, from the strip's start to its end.
   void RunJob(TqdRunScope scope, const std::function<void()>& job);
   void AskBeforeClosing();
+  void DismissCloseQuestion();
   void SaveReport();
 
   // TqdRebuildView

@@ -10,6 +10,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QMessageBox>
+#include <QScreen>
+#include <functional>
+#include <QRegularExpression>
 #include <QtTest>
 #include <csignal>
 #include <fstream>
@@ -17,11 +23,13 @@
 
 #include "app/RIMain.h"
 #include "app/queue_driver.h"
+#include "app/run_strip.h"
 #include "callif/QDCLSess.h"
 #include "callif/dialog_hooks.h"
 #include "components/QDDB.h"
 #include "dialogs/dialog_hooks_qt.h"
 #include "jobs/component_backend.h"
+#include "jobs/run_report.h"
 #include "platform/hooks.h"
 #include "server/demo_data.h"
 #include "platform/netbios/netbios.h"
@@ -42,6 +50,7 @@ class RebuildWindowTest : public QObject {
   std::unique_ptr<TqdComponentBackend> backend_;
   std::unique_ptr<TFrmRIMain> window_;
   QStringList boxes_;
+  QStringList kinds_;  // "error" or "information", one for each box
   int prompts_ = 0;
 
   // With a quick keep-alive the server hangs up on a client that leaves
@@ -96,6 +105,19 @@ class RebuildWindowTest : public QObject {
     return count;
   }
 
+  // Runs `during` every few milliseconds while the job the click starts
+  // runs (timers fire between its steps and polls), until it returns true.
+  void ClickDuringJob(QPushButton* button, const std::function<bool()>& during) {
+    QTimer timer;
+    bool done = false;
+    connect(&timer, &QTimer::timeout, this, [&] {
+      if (!done) done = during();
+    });
+    timer.start(5);
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  int FinishedRows() const { return window_->Strip->ListFinished->topLevelItemCount(); }
+
  private slots:
   void init() {
     dir_ = std::make_unique<test::TempDir>();
@@ -107,9 +129,15 @@ class RebuildWindowTest : public QObject {
     ForgetAcceptedCredentials();
     boxes_.clear();
     prompts_ = 0;
-    SetMessageBoxHook([this](std::string_view, std::string_view text) {
-      boxes_ << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    });
+    auto capture = [this](const char* kind) {
+      return [this, kind](std::string_view, std::string_view text) {
+        boxes_ << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        kinds_ << QString::fromLatin1(kind);
+      };
+    };
+    SetMessageBoxHook(capture("information"));
+    SetErrorBoxHook(capture("error"));
+    kinds_.clear();
     AnswerLogins({"demo"});
     driver_ = std::make_unique<TqdQtQueueDriver>();
   }
@@ -226,13 +254,190 @@ class RebuildWindowTest : public QObject {
                  qPrintable(QString("%1: table bar max %2, %3 indexes").arg(job.name)
                                 .arg(window_->ProgressGaugeTable->maximum()).arg(window_->ComboBoxIndex->count())));
       }
-      // The packed bar keeps the last percentage a status reported before
-      // the one that said finished: it is not moved to its end.
-      if (job.pack) QCOMPARE(window_->ProgressBarPacked->maximum(), 100);
+      // A finished pack leaves its bar at the end.
+      if (job.pack) {
+        QCOMPARE(window_->ProgressBarPacked->maximum(), 100);
+        QCOMPARE(window_->ProgressBarPacked->value(), 100);
+      }
     }
     QCOMPARE(window_->ProgressGaugeAlias->maximum(), 2);
     QCOMPARE(window_->ProgressGaugeAlias->value(), 2);
     QCOMPARE(window_->ComboBoxTable->currentText(), QStringLiteral("Suppliers"));  // the last stays selected
+  }
+
+  // Stop starts no new task: the one running is polled to its end, the
+  // job's closing step runs and the status line says what was left.
+  void stopEndsTheAliasJobAfterTheCurrentTask() {
+    OpenWindow();
+    Pick(window_->ComboBoxAlias, "Sales");
+    window_->CheckBoxPack->setChecked(true);
+    int rowsAtStop = -1;
+    ClickDuringJob(window_->BitBtnReIndexAlias, [&] {
+      if (FinishedRows() < 1 || !window_->Strip->BitBtnStop->isEnabled()) return false;
+      rowsAtStop = FinishedRows();
+      QTest::mouseClick(window_->Strip->BitBtnStop, Qt::LeftButton);
+      return true;
+    });
+    QVERIFY(rowsAtStop >= 1);
+    QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.join('\n')));
+    // At most the task that ran when Stop was pressed came after it.
+    QVERIFY2(FinishedRows() <= rowsAtStop + 1, qPrintable(QString::number(FinishedRows())));
+    QVERIFY(window_->ProgressGaugeAlias->value() < window_->ProgressGaugeAlias->maximum());
+    const QString status = window_->Strip->LabelStatus->text();
+    QVERIFY2(status.startsWith("Stopped after ") && status.contains("; left: "), qPrintable(status));
+    // Every task the server ran is one the window saw to its end.
+    QTRY_COMPARE_WITH_TIMEOUT(Finished("rebuild") + Finished("pack"), FinishedRows(), 30000);
+    QVERIFY(window_->ComboBoxAlias->isEnabled());
+    QVERIFY(window_->BitBtnReIndexAlias->isEnabled());
+    QVERIFY(!window_->Strip->BitBtnStop->isEnabled());
+    QCOMPARE(window_->cursor().shape(), Qt::ArrowCursor);
+  }
+
+  // Closing during a job asks first; a second close request closes at once.
+  void closingDuringAJobAsksThenClosesAtOnce() {
+    OpenWindow();
+    Pick(window_->ComboBoxAlias, "Sales");
+    window_->CheckBoxPack->setChecked(true);
+    bool asked = false;
+    ClickDuringJob(window_->BitBtnReIndexAlias, [&] {
+      if (FinishedRows() < 1) return false;
+      auto* question = window_->findChild<QMessageBox*>("CloseQuestion");
+      if (question == nullptr) {
+        window_->close();
+        return false;
+      }
+      asked = question->isVisible() && window_->isVisible();  // the first request only asked
+      window_->close();
+      return true;
+    });
+    QVERIFY(asked);
+    QVERIFY(!window_->isVisible());
+    QVERIFY(window_->ProgressGaugeAlias->value() < window_->ProgressGaugeAlias->maximum());
+    QVERIFY(window_->findChild<QMessageBox*>("CloseQuestion") == nullptr ||
+            !window_->findChild<QMessageBox*>("CloseQuestion")->isVisible());
+  }
+
+  // Answering yes stops after the current task, then the window closes.
+  void closingDuringAJobAndAnsweringYesStopsThenCloses() {
+    OpenWindow();
+    Pick(window_->ComboBoxAlias, "Sales");
+    window_->CheckBoxPack->setChecked(true);
+    int rowsAtYes = -1;
+    ClickDuringJob(window_->BitBtnReIndexAlias, [&] {
+      if (FinishedRows() < 1) return false;
+      auto* question = window_->findChild<QMessageBox*>("CloseQuestion");
+      if (question == nullptr) {
+        window_->close();
+        return false;
+      }
+      rowsAtYes = FinishedRows();
+      question->button(QMessageBox::Yes)->click();
+      return true;
+    });
+    QVERIFY(rowsAtYes >= 1);
+    QVERIFY(!window_->isVisible());
+    QVERIFY(FinishedRows() <= rowsAtYes + 1);
+    QVERIFY(window_->Strip->LabelStatus->text().startsWith("Stopped after "));
+  }
+
+  // During a job only the inputs are disabled: the bars stay readable.
+  void barsStayEnabledDuringAJob() {
+    OpenWindow();
+    Pick(window_->ComboBoxAlias, "Sales");
+    bool seen = false;
+    QStringList wrong;
+    ClickDuringJob(window_->BitBtnReIndexAlias, [&] {
+      if (!window_->Strip->BitBtnStop->isEnabled()) return false;
+      for (QProgressBar* bar : {window_->ProgressGaugeIndex, window_->ProgressBarPacked, window_->ProgressGaugeTable,
+                                window_->ProgressGaugeAlias})
+        if (!bar->isEnabled() || !bar->isTextVisible()) wrong << bar->objectName();
+      for (QWidget* input : std::initializer_list<QWidget*>{
+               window_->ComboBoxAlias, window_->ComboBoxTable, window_->ComboBoxIndex, window_->BitBtnReIndexIt,
+               window_->BitBtnReIndexTable, window_->BitBtnReIndexAlias, window_->CheckBoxPack,
+               window_->Strip->BitBtnReconnect, window_->Strip->BitBtnSaveReport, window_->Strip->CheckBoxKeepGoing})
+        if (input->isEnabled()) wrong << input->objectName();
+      if (!window_->isEnabled()) wrong << "FrmRIMain";
+      seen = true;
+      return true;
+    });
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(", ")));
+    QVERIFY(seen);
+    QVERIFY(window_->ComboBoxTable->isEnabled());
+  }
+
+  // After a table job with pack: "Done", one finished row per object, and
+  // the report saved as qd-reindex writes it.
+  void statusLineFinishedListAndReportAfterAPackJob() {
+    OpenWindow();
+    Pick(window_->ComboBoxAlias, "Sales");
+    Pick(window_->ComboBoxTable, "Customers");
+    const int indexes = window_->ComboBoxIndex->count();
+    window_->CheckBoxPack->setChecked(true);
+    QString working;
+    ClickDuringJob(window_->BitBtnReIndexTable, [&] {
+      working = window_->Strip->LabelStatus->text();
+      return working.startsWith("Sales/Customers: rebuilding ");
+    });
+    QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.join('\n')));
+    QVERIFY2(working.contains(QRegularExpression(", index \\d+ of " + QString::number(indexes) + "$")),
+             qPrintable(working));
+    const QString status = window_->Strip->LabelStatus->text();
+    QVERIFY2(status.startsWith(QString("Done: %1 objects in ").arg(indexes + 1)), qPrintable(status));
+    QVERIFY2(window_->Strip->LabelTime->text().startsWith("Elapsed "), qPrintable(window_->Strip->LabelTime->text()));
+    QCOMPARE(FinishedRows(), indexes + 1);
+    QCOMPARE(window_->Strip->ListFinished->topLevelItem(0)->text(0), QStringLiteral("Sales/Customers pack"));
+    for (int row = 0; row < FinishedRows(); ++row)
+      QCOMPARE(window_->Strip->ListFinished->topLevelItem(row)->text(1), QStringLiteral("done"));
+    // The list is collapsed until asked for; showing it makes the window taller.
+    QVERIFY(!window_->Strip->ListFinished->isVisible());
+    const int collapsed = window_->height();
+    window_->Strip->ToolButtonFinished->click();
+    QVERIFY(window_->Strip->ListFinished->isVisible());
+    QVERIFY(window_->height() > collapsed);
+
+    const std::string path = dir_->Path() + "/window-report.json";
+    window_->AskReportPath = [&] { return QString::fromStdString(path); };
+    QVERIFY(window_->Strip->BitBtnSaveReport->isEnabled());
+    window_->Strip->BitBtnSaveReport->click();
+    std::string error;
+    std::optional<TqdRunReport> report = ReadReportFile(path, error);
+    QVERIFY2(report.has_value(), error.c_str());
+    QCOMPARE(report->Entries.size(), static_cast<size_t>(indexes + 1));
+    QVERIFY(report->Entries[0].IsPack());
+    QCOMPARE(report->Outcome, std::string("done"));
+    QCOMPARE(report->Scope.Table, std::string("Customers"));
+    QVERIFY(report->Scope.Pack);
+    QVERIFY(!report->End.empty());
+  }
+
+  // Right-aligned labels grow to the left as far as their text needs, and
+  // a caption's "&" marks a shortcut letter, never drawn.
+  void everyLabelReadsWhole() {
+    OpenWindow();
+    for (QLabel* label : window_->findChildren<QLabel*>()) {
+      if (label->text().isEmpty() || label->wordWrap()) continue;
+      QString shown = label->text();
+      if (shown.contains('&')) {
+        QVERIFY2(label->buddy() != nullptr, qPrintable(label->objectName()));
+        shown.remove('&');
+      }
+      const int needed = label->fontMetrics().horizontalAdvance(shown);
+      QVERIFY2(needed <= label->width(), qPrintable(QString("%1: %2 > %3").arg(label->objectName()).arg(needed)
+                                                        .arg(label->width())));
+      QVERIFY2(label->geometry().left() >= 0, qPrintable(label->objectName()));
+    }
+    // The right edges stay where the form has them.
+    QCOMPARE(window_->LabelAlias->geometry().right(), 50 + 22 - 1);
+    QCOMPARE(window_->LabelTablePacked->geometry().right(), 6 + 66 - 1);
+  }
+
+  void theWindowOpensCentred() {
+    OpenWindow();
+    const QPoint screenCentre = window_->screen()->availableGeometry().center();
+    const QPoint centre = window_->geometry().center();
+    QVERIFY2((centre - screenCentre).manhattanLength() <= 40,
+             qPrintable(QString("%1,%2 against %3,%4").arg(centre.x()).arg(centre.y()).arg(screenCentre.x())
+                            .arg(screenCentre.y())));
   }
 
   // The same window over the emulated transports: the lists fill and a
@@ -281,7 +486,12 @@ class RebuildWindowTest : public QObject {
     QTimer::singleShot(0, this, [this] { server_->Signal(SIGKILL); });
     QTest::mouseClick(window_->BitBtnReIndexAlias, Qt::LeftButton);
     QCOMPARE(boxes_.size(), 1);
-    QVERIFY2(boxes_[0].startsWith("Quilldrive: "), qPrintable(boxes_[0]));
+    // An error box that names the object the job was on.
+    QCOMPARE(kinds_[0], QStringLiteral("error"));
+    QVERIFY2(boxes_[0].startsWith("Failed at Sales/Customers "), qPrintable(boxes_[0]));
+    QVERIFY2(boxes_[0].contains("Quilldrive: "), qPrintable(boxes_[0]));
+    QVERIFY2(!boxes_[0].contains("Quilldrive:  ["), qPrintable(boxes_[0]));
+    QCOMPARE(window_->Strip->LabelStatus->text(), boxes_[0]);
     QVERIFY(window_->isEnabled());
     QVERIFY(window_->ComboBoxAlias->isEnabled());
     QVERIFY(window_->BitBtnReIndexAlias->isEnabled());
