@@ -105,16 +105,23 @@ class RebuildWindowTest : public QObject {
     return count;
   }
 
-  // Runs `during` every few milliseconds while the job the click starts
-  // runs (timers fire between its steps and polls), until it returns true.
+  // Runs `during` at each pass over events while the job the click starts
+  // runs (before each step and between polls), until it returns true.
   void ClickDuringJob(QPushButton* button, const std::function<bool()>& during) {
     QTimer timer;
     bool done = false;
     connect(&timer, &QTimer::timeout, this, [&] {
       if (!done) done = during();
     });
-    timer.start(5);
+    timer.start(0);
     QTest::mouseClick(button, Qt::LeftButton);
+  }
+  // The window's question after a close request during a job: the first
+  // call asks to close and gives nullptr, later calls give the question.
+  QMessageBox* AskedToClose() {
+    auto* question = window_->findChild<QMessageBox*>("CloseQuestion");
+    if (question == nullptr) window_->close();
+    return question;
   }
   int FinishedRows() const { return window_->Strip->ListFinished->topLevelItemCount(); }
 
@@ -301,11 +308,8 @@ class RebuildWindowTest : public QObject {
     bool asked = false;
     ClickDuringJob(window_->BitBtnReIndexAlias, [&] {
       if (FinishedRows() < 1) return false;
-      auto* question = window_->findChild<QMessageBox*>("CloseQuestion");
-      if (question == nullptr) {
-        window_->close();
-        return false;
-      }
+      QMessageBox* question = AskedToClose();
+      if (question == nullptr) return false;
       asked = question->isVisible() && window_->isVisible();  // the first request only asked
       window_->close();
       return true;
@@ -325,11 +329,8 @@ class RebuildWindowTest : public QObject {
     int rowsAtYes = -1;
     ClickDuringJob(window_->BitBtnReIndexAlias, [&] {
       if (FinishedRows() < 1) return false;
-      auto* question = window_->findChild<QMessageBox*>("CloseQuestion");
-      if (question == nullptr) {
-        window_->close();
-        return false;
-      }
+      QMessageBox* question = AskedToClose();
+      if (question == nullptr) return false;
       rowsAtYes = FinishedRows();
       question->button(QMessageBox::Yes)->click();
       return true;
