@@ -41,7 +41,12 @@ TEST_P(SessionServerTest, LoginPromptsUntilRightCancelledOrOutOfRetries) {
   for (const LoginCase& c : cases) {
     ForgetAcceptedCredentials();
     size_t next = 0;
-    SetLoginDialogHook([&](const std::string&, TqdNetName& user, TqdNetName& password) {
+    // What each prompt showed: the first follows the try with nothing
+    // filled in; each later one says the login was refused, keeps the user
+    // name and leaves the password to be typed again.
+    std::vector<std::string> shown;
+    SetLoginDialogHook([&](const std::string&, const std::string& message, TqdNetName& user, TqdNetName& password) {
+      shown.push_back(message + "|" + user.Str() + "|" + password.Str());
       auto [text, confirmed] = c.answers.at(next++);
       user.Assign("demo");
       password.Assign(text);
@@ -53,6 +58,10 @@ TEST_P(SessionServerTest, LoginPromptsUntilRightCancelledOrOutOfRetries) {
     EXPECT_EQ(session.Connect(), c.expected) << c.what;
     EXPECT_EQ(static_cast<int>(next), c.prompts) << c.what;
     EXPECT_GE(beeps, c.prompts) << c.what;
+    ASSERT_EQ(shown.size(), static_cast<size_t>(c.prompts)) << c.what;
+    EXPECT_EQ(shown[0], "||") << c.what;
+    for (size_t i = 1; i < shown.size(); ++i)
+      EXPECT_EQ(shown[i], "Unknown user name or password.|demo|") << c.what << " prompt " << i + 1;
     SetBeepHook({});
   }
 }

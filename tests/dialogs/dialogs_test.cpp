@@ -92,12 +92,12 @@ class DialogsTest : public QObject {
       d.BitBtn1Click();
     });
     TqdNetName user("old"), password("pw");
-    QVERIFY(RunLoginDialog("QDSERVER", user, password));
+    QVERIFY(RunLoginDialog("QDSERVER", "", user, password));
     QCOMPARE(QString::fromStdString(user.Str()), QString(31, 'u'));
     QCOMPARE(QString::fromStdString(password.Str()), QString(31, 'p'));
 
     AnswerNextDialog<TQDLoginDialog>([](TQDLoginDialog& d) { d.BitBtn2->click(); });
-    QVERIFY(!RunLoginDialog("QDSERVER", user, password));
+    QVERIFY(!RunLoginDialog("QDSERVER", "", user, password));
     QCOMPARE(QString::fromStdString(user.Str()), QString(31, 'u'));  // untouched when cancelled
   }
 
