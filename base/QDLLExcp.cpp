@@ -46,17 +46,30 @@ EqdDatabaseError EqdDatabaseError::CreateWithMessage(std::string_view text) {
       FormatEngineText(DatasetErrorStrings().ReadText(dsErrorNoCode), {text}), 0);
 }
 
+namespace {
+
+// How a component is named in a message.
+std::string ComponentLabel(const ComponentIdentity* component) {
+  if (component == nullptr) return DatasetErrorStrings().ReadText(dsNilPointer);
+  if (component->Name.empty())
+    return FormatEngineText(DatasetErrorStrings().ReadText(dsUnnamedInstance), {component->ClassName});
+  return component->Name;
+}
+
+}  // namespace
+
 EqdDatabaseError EqdDatabaseError::CreateForComponent(const ComponentIdentity* component,
                                                       std::string_view text) {
-  std::string name;
-  if (component == nullptr)
-    name = DatasetErrorStrings().ReadText(dsNilPointer);
-  else if (component->Name.empty())
-    name = FormatEngineText(DatasetErrorStrings().ReadText(dsUnnamedInstance), {component->ClassName});
-  else
-    name = component->Name;
   return EqdDatabaseError(
-      FormatEngineText(DatasetErrorStrings().ReadText(dsComponentErrorNoCode), {name, text}), 0);
+      FormatEngineText(DatasetErrorStrings().ReadText(dsComponentErrorNoCode), {ComponentLabel(component), text}), 0);
+}
+
+EqdDatabaseError EqdDatabaseError::CreateForComponentCode(const ComponentIdentity* component,
+                                                          std::string_view text, uint16_t code) {
+  std::string cause = ResultCodeText(code);
+  std::string full = ComponentLabel(component) + ": " + std::string(text) + (cause.empty() ? "" : ": " + cause);
+  return EqdDatabaseError(FormatEngineText(DatasetErrorStrings().ReadText(dsErrorWithCode), {full, code, code}),
+                          code);
 }
 
 void CheckResult(int32_t code) {

@@ -106,6 +106,11 @@ class EqdDatabaseError : public EDatabaseError {
   // "Quilldrive: <name>: <text> [no error code]"; nullptr is a nil component.
   static EqdDatabaseError CreateForComponent(const ComponentIdentity* component,
                                              std::string_view text);
+  // "Quilldrive: <name>: <text>: <text of code> [$<hex>/<decimal>]": a
+  // component's failure whose cause has a code, which the error carries.
+  // A code without a text adds nothing after <text>.
+  static EqdDatabaseError CreateForComponentCode(const ComponentIdentity* component,
+                                                 std::string_view text, uint16_t code);
   uint16_t ErrorCode;  // 0 when the error has no code
 };
 
@@ -118,6 +123,15 @@ template <class Component>
   if (component == nullptr) throw EqdDatabaseError::CreateForComponent(nullptr, text);
   ComponentIdentity identity{std::string(component->Name()), std::string(component->ClassName())};
   throw EqdDatabaseError::CreateForComponent(&identity, text);
+}
+
+// Raises CreateForComponentCode for any object with Name() and ClassName().
+template <class Component>
+[[noreturn]] void RaiseComponentErrorWithCode(const Component* component, std::string_view text,
+                                              uint16_t code) {
+  if (component == nullptr) throw EqdDatabaseError::CreateForComponentCode(nullptr, text, code);
+  ComponentIdentity identity{std::string(component->Name()), std::string(component->ClassName())};
+  throw EqdDatabaseError::CreateForComponentCode(&identity, text, code);
 }
 
 // The message of a result code, cut to fit 128 bytes with its terminator;

@@ -61,6 +61,9 @@ class TqdClientSession : public TttBaseSession {
   TqdResult CloseServerSession();
   // A comms engine that is attached and logged in.
   bool IsConnected() const;
+  // IsConnected, once the comms engine has taken in a hang-up that is
+  // pending: a lost connection is seen before a request is made on it.
+  bool CheckConnection();
   TqdResult Request(TqdMsgID msgId, const TqdRequestData& request, const TqdReplyTarget& reply);
 
   TqdClientCommsEngine* CommsEngine() const { return commsEngine_; }
@@ -78,8 +81,9 @@ class TqdClientSession : public TttBaseSession {
 
  private:
   TqdResult ConnectToServer();
-  // Asks OnLogin or the login dialog; true when confirmed.
-  bool AskForLogin(TqdName& userName, TqdName& password);
+  // Asks OnLogin or the login dialog (which shows `message` when it is not
+  // empty); true when confirmed.
+  bool AskForLogin(TqdName& userName, TqdName& password, const std::string& message);
   bool ChooseServer(const std::vector<std::string>& names, std::string& chosen);
 
   TqdClientCommsEngine* commsEngine_ = nullptr;

@@ -14,10 +14,23 @@ TqdServerDialogHook& ServerHook() {
 }  // namespace
 
 void SetLoginDialogHook(TqdLoginDialogHook hook) { LoginHook() = std::move(hook); }
+
+void SetLoginDialogHook(TqdPlainLoginDialogHook hook) {
+  if (!hook) {
+    LoginHook() = nullptr;
+    return;
+  }
+  LoginHook() = [plain = std::move(hook)](const std::string& serverName, const std::string&, TqdNetName& userName,
+                                          TqdNetName& password) { return plain(serverName, userName, password); };
+}
+
+void SetLoginDialogHook(std::nullptr_t) { LoginHook() = nullptr; }
+
 void SetServerDialogHook(TqdServerDialogHook hook) { ServerHook() = std::move(hook); }
 
-bool RunLoginDialog(const std::string& serverName, TqdNetName& userName, TqdNetName& password) {
-  return LoginHook() ? LoginHook()(serverName, userName, password) : false;
+bool RunLoginDialog(const std::string& serverName, const std::string& message, TqdNetName& userName,
+                    TqdNetName& password) {
+  return LoginHook() ? LoginHook()(serverName, message, userName, password) : false;
 }
 
 bool RunServerDialog(const std::vector<std::string>& serverNames, std::string& chosen) {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 
+#include "base/QDLLExcp.h"
 #include "callif/QDCLSess.h"
 #include "callif/dialog_hooks.h"
 #include "comms/QDCLCfg.h"
@@ -130,7 +131,13 @@ TqdResult TqdClientSession::Login() {
   TqdResult result = commsEngine_->Attach(server, current.UserName.View(), current.Password.View());
   for (uint8_t attempt = 0; attempt < retries && result == qdErrInvalidPassword; ++attempt) {
     Beep();
-    if (!AskForLogin(current.UserName, current.Password)) break;
+    // Credentials the server refused are said to be so; the first try with
+    // nothing filled in is no refusal worth a word. The user name stays for
+    // the next try, the refused password does not.
+    bool refusedGiven = !current.UserName.Empty() || !current.Password.Empty();
+    std::string message = refusedGiven ? ResultCodeText(qdErrInvalidPassword) : std::string();
+    current.Password = TqdName();
+    if (!AskForLogin(current.UserName, current.Password, message)) break;
     result = commsEngine_->Attach(server, current.UserName.View(), current.Password.View());
     if (result != qdOK) Beep();
   }
@@ -141,13 +148,15 @@ TqdResult TqdClientSession::Login() {
   return SetResult(result);
 }
 
-bool TqdClientSession::AskForLogin(TqdName& userName, TqdName& password) {
+bool TqdClientSession::AskForLogin(TqdName& userName, TqdName& password, const std::string& message) {
   if (OnLogin) {
     bool confirmed = false;
     OnLogin(this, userName, password, confirmed);
     return confirmed;
   }
-  return RunLoginDialog(serverName_.Str(), userName, password);
+  return RunLoginDialog(serverName_.Str(), message, userName, password);
 }
+
+bool TqdClientSession::CheckConnection() { return commsEngine_ != nullptr && commsEngine_->CheckConnection(); }
 
 }  // namespace qd

@@ -20,6 +20,8 @@ namespace {
 constexpr int32_t kBreatheSliceMs = 50;
 // Discovery repeats its broadcast at most this often.
 constexpr uint32_t kDiscoveryRoundMs = 500;
+// How many pending window messages a connection check handles at most.
+constexpr int kCheckBreaths = 8;
 
 int32_t Slice(const TqdTimer& timer) {
   int32_t left = TimerRemaining(timer);
@@ -102,6 +104,16 @@ void TqdClientCommsEngine::Detach() {
   transport_->HangUp(connection_);
   serverName_ = TqdName();
   loggedIn_ = false;
+}
+
+bool TqdClientCommsEngine::CheckConnection() {
+  RequireOwnerThread("CheckConnection");
+  std::lock_guard guard(lock_);
+  if (busy_) return IsLoggedIn();
+  // Each breath handles one message of the transport's window: a few are
+  // enough for a hang-up queued behind a keep-alive or a timer.
+  for (int breath = 0; breath < kCheckBreaths && IsLoggedIn(); ++breath) transport_->Breathe(0);
+  return IsLoggedIn();
 }
 
 TqdResult TqdClientCommsEngine::Request(TqdMsgID msgId, const TqdRequestData& request,

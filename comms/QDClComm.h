@@ -99,6 +99,10 @@ class TqdClientCommsEngine {
   bool IsConnected() const { return connection_ != 0; }
   // Attached and the login confirmed, on a connection that still stands.
   bool IsLoggedIn() const { return connection_ != 0 && loggedIn_; }
+  // Takes in what the transport holds already, without waiting (a hang-up
+  // that the window's loop has not handled yet among it), then answers
+  // IsLoggedIn. Inside a request it only answers.
+  bool CheckConnection();
   uint32_t ClientID() const { return clientId_; }
   std::string ServerName() const { return serverName_.Str(); }
 

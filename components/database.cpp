@@ -77,7 +77,14 @@ void TqdDatabase::DoOpen() {
 void TqdDatabase::DoClose() {
   TqdDBListItem::DoClose();
   if (database_ == nullptr) return;
-  hDBISes session = OwningSession()->SessionHandle();
+  // Closed through the session object it was opened in, never one opened
+  // for the purpose: a session that closes closes its databases first, and
+  // one whose object is gone took the database object with it.
+  hDBISes session = OwningSession()->HeldSessionHandle();
+  if (session == nullptr) {
+    database_ = nullptr;
+    return;
+  }
   // A database object the server would not close stays with its session
   // object, which frees it; the handle is forgotten either way, so that a
   // later close does not send the same request again.

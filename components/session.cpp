@@ -54,6 +54,36 @@ hDBISes TqdSession::SessionHandle() {
   return session->Handle();
 }
 
+hDBISes TqdSession::HeldSessionHandle() const {
+  TqdClientSession* session = LiveObject<TqdClientSession>(sessionHandle_);
+  return session == nullptr ? nullptr : session->Handle();
+}
+
+bool TqdSession::ReconnectIfLost() {
+  if (!Active()) return false;
+  TqdClientSession* session = LiveObject<TqdClientSession>(sessionHandle_);
+  if (session != nullptr && session->CheckConnection()) return false;
+  CloseWithEngine();
+  SetActive(true);
+  return true;
+}
+
+void TqdSession::Reconnect() {
+  CloseWithEngine();
+  serverUsed_.clear();
+  SetActive(true);
+}
+
+void TqdSession::CloseWithEngine() {
+  ForceClose();
+  TqdCommsEngine* engine = CommsEngine();
+  if (engine == nullptr || !engine->Active()) return;
+  for (int i = 0; i < engine->SessionCount(); ++i) {
+    if (engine->Sessions(i)->Active()) return;
+  }
+  engine->ForceClose();
+}
+
 TqdCommsEngine* TqdSession::CommsEngine() { return static_cast<TqdCommsEngine*>(Parent()); }
 
 TqdDatabase* TqdSession::Databases(int index) { return static_cast<TqdDatabase*>(Children().Items(index)); }
@@ -86,8 +116,15 @@ void TqdSession::ConnectSessionObject() {
   session->OnFindServers = OnFindServers;
   session->OnLogin = OnLogin;
   TqdCommsEngine* engine = CommsEngine();
-  if (engine != nullptr && !engine->ServerName().empty()) session->SetServerName(engine->ServerName());
-  if (session->Connect() != qdOK) RaiseNodeError(this, dsCannotOpenSession, {SessionName()});
+  if (engine != nullptr && !engine->ServerName().empty())
+    session->SetServerName(engine->ServerName());
+  else if (!serverUsed_.empty())
+    session->SetServerName(serverUsed_);
+  TqdResult result = session->Connect();
+  // The cause's own words and code stay with the error: a refused login
+  // must not read as "no server".
+  if (result != qdOK) RaiseComponentErrorWithCode(this, DatasetText(dsCannotOpenSession, {SessionName()}), result);
+  if (!session->ServerName().empty()) serverUsed_ = session->ServerName();
 }
 
 void TqdSession::FreeSessionObject() {

@@ -45,6 +45,25 @@ class TqdSession final : public TqdDBListItem {
   // The session object's handle, opening the session first; raises 54546
   // when it cannot be had (an open deferred while a form is read).
   hDBISes SessionHandle();
+  // The session object's handle while one is held, else nullptr; never
+  // opens the session (closing, and a task's poll, must not connect).
+  hDBISes HeldSessionHandle() const;
+
+  // The server the session connected to last: later connections go to it
+  // without a search or a choice, until Reconnect. Empty before the first.
+  const std::string& ServerUsed() const { return serverUsed_; }
+  // An open session whose connection was lost (the server stopped or
+  // restarted, the network failed) is closed, which closes its databases
+  // and forgets what they had open on the server, and opened again: on the
+  // server it used, with the login that server accepted. True when it was
+  // re-made; raises as an open does when the new connection fails (the
+  // session is then closed). A closed session is left to its next open.
+  bool ReconnectIfLost();
+  // Drops the connection, if any (the session, its databases and, when no
+  // other session of it is open, its comms engine are closed), forgets the
+  // server it used, and opens the session again: the server is found anew
+  // and logged in with the credentials it accepted before, else asked for.
+  void Reconnect();
   TqdCommsEngine* CommsEngine();
   int DatabaseCount() { return Children().Count(); }
   TqdDatabase* Databases(int index);
@@ -78,6 +97,9 @@ class TqdSession final : public TqdDBListItem {
  private:
   void ConnectSessionObject();
   void FreeSessionObject();
+  // Closes the session, and its comms engine when no other session of it
+  // is open, so that the next open starts from a new transport.
+  void CloseWithEngine();
   // Reads the alias rows into `list`; the cursor is always closed.
   void ReadAliasNames(std::vector<std::string>& list);
 
@@ -85,6 +107,7 @@ class TqdSession final : public TqdDBListItem {
   // engine's collection (which frees it when the engine stops).
   hDBISes sessionHandle_ = nullptr;
   bool ownDefault_ = false;
+  std::string serverUsed_;
 };
 
 }  // namespace qd

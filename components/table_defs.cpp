@@ -44,14 +44,17 @@ void TqdTable::BuildFieldDefs(hDBICur cursor) {
 
 void TqdTable::BuildIndexDefs(hDBICur cursor) {
   TqdClientEngine& engine = *ClientEngine();
-  // Neither answer is checked: a failure leaves no index definitions.
+  // A table whose indexes cannot be read says why: an empty list would read
+  // as a table without indexes. The definitions stay out of date, so that
+  // the next listing asks again.
+  IndexDefs().Clear();
+  IndexDefs().Updated = false;
   std::array<uint8_t, kCursorPropsSize> props{};
-  engine.GetCursorProps(cursor, props.data());
+  CheckResult(engine.GetCursorProps(cursor, props.data()));
   size_t count = GetUInt16LE(&props[kPropsIndexCountOffset]);
   std::vector<uint8_t> descriptors(count * kIndexDescSize);
-  TqdResult result = count == 0 ? qdOK : engine.GetIndexDescs(cursor, descriptors.data());
-  IndexDefs().Clear();
-  for (size_t i = 0; i < count && result == qdOK; ++i) {
+  if (count > 0) CheckResult(engine.GetIndexDescs(cursor, descriptors.data()));
+  for (size_t i = 0; i < count; ++i) {
     IndexDefs().Add(MakeIndexDef(&descriptors[i * kIndexDescSize], FieldDefs()));
   }
   IndexDefs().Updated = true;

@@ -18,12 +18,16 @@ namespace {
 QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 std::string Cut(const QString& text, int characters) { return text.left(characters).toStdString(); }
 
-bool AskLogin(const std::string& serverName, TqdNetName& userName, TqdNetName& password) {
+bool AskLogin(const std::string& serverName, const std::string& message, TqdNetName& userName,
+              TqdNetName& password) {
   TQDLoginDialog dialog;
   dialog.ServerLbl->setText(FromUtf8(serverName));
   dialog.ServerLbl->adjustSize();
+  dialog.SetMessage(FromUtf8(message));
   dialog.UserNameEdt->setText(FromUtf8(userName.View()));
   dialog.PasswordEdt->setText(FromUtf8(password.View()));
+  // With the user name kept, what is left to type is the password.
+  if (!userName.Empty() && password.Empty()) dialog.PasswordEdt->setFocus();
   if (dialog.exec() != QDialog::Accepted) return false;
   userName.Assign(Cut(dialog.UserNameEdt->text(), kNetNameCapacity));
   password.Assign(Cut(dialog.PasswordEdt->text(), kNetNameCapacity));

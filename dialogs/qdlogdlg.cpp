@@ -23,18 +23,26 @@ class StarPasswordStyle : public QProxyStyle {
   }
 };
 
+constexpr int kClientWidth = 427;
+constexpr int kClientHeight = 125;
+// The message's line below the frame, which ends at 113.
+constexpr int kMessageTop = 117;
+constexpr int kMessageHeight = 16;
+
 }  // namespace
 
 TQDLoginDialog::TQDLoginDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Quilldrive Server Login"));
   setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
-  FixClientSize(this, 427, 125);
+  FixClientSize(this, kClientWidth, kClientHeight);
   Bevel1 = MakeBevel(this, 8, 8, 321, 105);
   Label1 = Placed(new QLabel(QStringLiteral("Server Name: "), this), "Label1", 24, 24);
   Label2 = Placed(new QLabel(QStringLiteral("User Name: "), this), "Label2", 24, 52);
   Label3 = Placed(new QLabel(QStringLiteral("Password: "), this), "Label3", 24, 80);
   ServerLbl = Placed(new QLabel(this), "ServerLbl", 104, 24);
+  MessageLbl = Placed(new QLabel(this), "MessageLbl", 24, kMessageTop, 305, kMessageHeight);
+  MessageLbl->hide();
   UserNameEdt = Placed(new QLineEdit(this), "UserNameEdt", 104, 48, 209, 21);
   PasswordEdt = Placed(new QLineEdit(this), "PasswordEdt", 104, 80, 209, 21);
   auto* stars = new StarPasswordStyle;
@@ -62,6 +70,12 @@ void TQDLoginDialog::BitBtn1Click() {
     }
   }
   accept();
+}
+
+void TQDLoginDialog::SetMessage(const QString& message) {
+  MessageLbl->setText(message);
+  MessageLbl->setVisible(!message.isEmpty());
+  FixClientSize(this, kClientWidth, message.isEmpty() ? kClientHeight : kMessageTop + kMessageHeight + 8);
 }
 
 }  // namespace qd

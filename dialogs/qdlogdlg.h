@@ -1,6 +1,8 @@
 // TQDLoginDialog: asks for a user name and password when a server refused
-// the login. The caller fills the server label and both edits, shows the
-// dialog modally and reads the edits back when it was confirmed.
+// the login. The caller fills the server label and both edits, and the
+// message that says why it asks again, shows the dialog modally and reads
+// the edits back when it was confirmed. Without a message the form is as
+// it always was; a message gets a line of its own below the frame.
 // Thread rules: the user-interface thread only.
 #pragma once
 
@@ -24,6 +26,7 @@ class TQDLoginDialog : public QDialog {
   QLabel* Label2;
   QLabel* Label3;
   QLabel* ServerLbl;
+  QLabel* MessageLbl;  // hidden while there is no message
   QLineEdit* UserNameEdt;
   QLineEdit* PasswordEdt;
   QPushButton* BitBtn1;
@@ -31,6 +34,9 @@ class TQDLoginDialog : public QDialog {
 
   // OK: both edits must hold text; an empty one gets the focus and a beep.
   void BitBtn1Click();
+  // Shows `message` below the frame (the dialog grows by its line); an
+  // empty one hides it again.
+  void SetMessage(const QString& message);
 };
 
 }  // namespace qd

@@ -19,8 +19,12 @@ constexpr const char* kAutomaticSession = "[automatic]";
 
 }  // namespace
 
+// The properties are set as a form is read: outside the reading, the
+// database's name would be checked against the server's aliases, which
+// connects and logs in before the window has asked for anything.
 TqdComponentBackend::TqdComponentBackend() : form_(std::make_unique<TqdComponent>(nullptr)) {
   form_->SetName("FrmRIMain");
+  BeginReadingForm(*form_);
   database_ = &CreateComponent<TqdDatabase>(*form_);
   database_->SetName("qdDatabase");
   database_->SetSessionName(kAutomaticSession);
@@ -29,13 +33,25 @@ TqdComponentBackend::TqdComponentBackend() : form_(std::make_unique<TqdComponent
   table_->SetName("qdTable");
   table_->SetSessionName(kAutomaticSession);
   table_->SetDatabaseName(kPrivateDatabaseName);
+  EndReadingForm(*form_);
 }
 
 TqdComponentBackend::~TqdComponentBackend() = default;
 
+TqdSession& TqdComponentBackend::Session() { return *database_->OwningSession(); }
+
+void TqdComponentBackend::Reach(bool needsAlias) {
+  Session().ReconnectIfLost();
+  // A re-made connection closed the alias with the session: it is opened
+  // again on the new one. (A failed open or a failed re-making left it
+  // closed too.)
+  if (needsAlias && !database_->Connected() && !database_->AliasName().empty()) database_->SetConnected(true);
+}
+
 std::vector<std::string> TqdComponentBackend::ListAliasNames() {
+  Reach(false);
   std::vector<std::string> names;
-  database_->OwningSession()->ListAliasNames(names);
+  Session().ListAliasNames(names);
   return names;
 }
 
@@ -47,14 +63,16 @@ void TqdComponentBackend::CloseAlias() {
 
 std::vector<std::string> TqdComponentBackend::OpenAlias(const std::string& alias) {
   CloseAlias();
+  Reach(false);
   database_->SetAliasName(alias);
   database_->SetConnected(true);
   std::vector<std::string> tables;
-  database_->OwningSession()->ListTableNames(alias, "", false, false, tables);
+  Session().ListTableNames(alias, "", false, false, tables);
   return tables;
 }
 
 std::vector<TqdIndexEntry> TqdComponentBackend::SelectTable(const std::string& table) {
+  Reach(true);
   table_->SetTableName("");
   table_->SetTableName(table);
   std::vector<TqdIndexEntry> indexes;
@@ -63,30 +81,40 @@ std::vector<TqdIndexEntry> TqdComponentBackend::SelectTable(const std::string& t
 }
 
 int32_t TqdComponentBackend::RebuildIndex(const std::string& table, int32_t indexNumber) {
+  Reach(true);
   int32_t task = kNoTask;
   CheckResult(ReIndexTable(database_->ClientDatabase(), table, indexNumber, task));
   return task;
 }
 
 int32_t TqdComponentBackend::PackTable(const std::string& table) {
+  Reach(true);
   int32_t task = kNoTask;
   CheckResult(qd::PackTable(database_->ClientDatabase(), table, task));
   return task;
 }
 
-// Polled on the default session, which owns the database: the same
-// connection as the requests.
+// Polled on the session that owns the database: the same connection as
+// the requests. A task lives on the connection that started it, so a poll
+// never connects: one whose connection was lost fails with the request's
+// code, and a session no longer open is a connection lost.
 TqdTaskProgress TqdComponentBackend::TaskStatus(int32_t task) {
+  hDBISes session = Session().HeldSessionHandle();
+  if (session == nullptr) CheckResult(qdErrNetServerNotFound);
   bool finished = false;
   qd::TaskStatus status;
-  CheckResult(GetTaskStatus(DefaultSession()->SessionHandle(), task, finished, status));
+  CheckResult(GetTaskStatus(session, task, finished, status));
   return {finished, status.PercentDone()};
 }
 
-std::map<std::string, int64_t> TqdComponentBackend::TableSizes() { return ListTableSizes(*database_); }
+std::map<std::string, int64_t> TqdComponentBackend::TableSizes() {
+  Reach(true);
+  return ListTableSizes(*database_);
+}
 
-// For now only the open alias and table are forgotten; the connection
-// itself is re-made when the session next opens.
-void TqdComponentBackend::Reconnect() { CloseAlias(); }
+void TqdComponentBackend::Reconnect() {
+  CloseAlias();
+  Session().Reconnect();
+}
 
 }  // namespace qd

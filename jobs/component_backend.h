@@ -2,6 +2,11 @@
 // window holds them: one database component and one table component in the
 // automatic session, sharing a private database name. Every result code is
 // checked, so a failure throws EqdDatabaseError with its code.
+//
+// A lost connection is re-made by the next action that needs the server
+// (the lists, the two requests; never a task's poll): the session connects
+// again to the server it used, with the login that server accepted, and
+// the alias that was open is opened again where the action needs it.
 // Thread rules: the user-interface thread only; create it after the
 // component layer was initialised and free it before it is finalised.
 #pragma once
@@ -14,6 +19,7 @@
 namespace qd {
 
 class TqdDatabase;
+class TqdSession;
 class TqdTable;
 
 class TqdComponentBackend : public TqdRebuildBackend {
@@ -35,6 +41,11 @@ class TqdComponentBackend : public TqdRebuildBackend {
   TqdTable& Table() { return *table_; }
 
  private:
+  TqdSession& Session();
+  // Re-makes a lost connection; with `needsAlias`, opens the chosen alias
+  // again when it is closed.
+  void Reach(bool needsAlias);
+
   // The form that owns the two components and frees them.
   std::unique_ptr<TqdComponent> form_;
   TqdDatabase* database_;

@@ -1,7 +1,8 @@
 // Attach, login and detach: who a connection is. A failed login is answered
 // and its connection hung up, so each guess of a key costs a new
-// connection; the login throttle spaces the answers out further, and every
-// failure and hang-up for it is logged with the address and user name.
+// connection; the login throttle spaces the answers out further. Every
+// login, and every failure and hang-up for one, is logged with the address
+// and user name.
 #include <random>
 
 #include "base/ticks.h"
@@ -101,6 +102,7 @@ void TqdServerCore::AnswerLogin(TqdCoreConnection c, Client& client, bool accept
     client.LoggedIn = true;
     output_.AllowRequestsInParts(c, true);
     Reply(c, msgConfirmLogin, qdOK);
+    Log("logged in: " + Who(client));
     return;
   }
   throttle_.Failed(client.UserName, client.Address, GetTickCount());

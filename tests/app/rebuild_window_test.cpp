@@ -73,7 +73,8 @@ class RebuildWindowTest : public QObject {
   }
   // The login dialog answers with these passwords in turn, then the last.
   void AnswerLogins(QStringList passwords) {
-    SetLoginDialogHook([this, passwords](const std::string&, TqdNetName& user, TqdNetName& password) {
+    SetLoginDialogHook([this, passwords](const std::string&, const std::string&, TqdNetName& user,
+                                         TqdNetName& password) {
       user.Assign("demo");
       password.Assign(passwords.value(std::min<int>(prompts_, passwords.size() - 1)).toStdString());
       ++prompts_;

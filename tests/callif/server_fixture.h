@@ -67,7 +67,8 @@ class CallifServerTest : public testing::TestWithParam<bool> {  // true: TCP/IP
 
   // The login dialog answers with these and counts its prompts.
   void AnswerLogins(std::string user, std::string password, bool confirm = true) {
-    SetLoginDialogHook([this, user, password, confirm](const std::string&, TqdNetName& u, TqdNetName& p) {
+    SetLoginDialogHook([this, user, password, confirm](const std::string&, const std::string&, TqdNetName& u,
+                                                       TqdNetName& p) {
       ++prompts_;
       u.Assign(user);
       p.Assign(password);

@@ -19,6 +19,7 @@
 #include "callif/QDCLDbas.h"
 #include "callif/QDClTabl.h"
 #include "server_fixture.h"
+#include "tests/support/discovery_answerer.h"
 
 namespace qd {
 namespace {
@@ -41,7 +42,12 @@ TEST_P(SessionServerTest, LoginPromptsUntilRightCancelledOrOutOfRetries) {
   for (const LoginCase& c : cases) {
     ForgetAcceptedCredentials();
     size_t next = 0;
-    SetLoginDialogHook([&](const std::string&, TqdNetName& user, TqdNetName& password) {
+    // What each prompt showed: the first follows the try with nothing
+    // filled in; each later one says the login was refused, keeps the user
+    // name and leaves the password to be typed again.
+    std::vector<std::string> shown;
+    SetLoginDialogHook([&](const std::string&, const std::string& message, TqdNetName& user, TqdNetName& password) {
+      shown.push_back(message + "|" + user.Str() + "|" + password.Str());
       auto [text, confirmed] = c.answers.at(next++);
       user.Assign("demo");
       password.Assign(text);
@@ -53,6 +59,10 @@ TEST_P(SessionServerTest, LoginPromptsUntilRightCancelledOrOutOfRetries) {
     EXPECT_EQ(session.Connect(), c.expected) << c.what;
     EXPECT_EQ(static_cast<int>(next), c.prompts) << c.what;
     EXPECT_GE(beeps, c.prompts) << c.what;
+    ASSERT_EQ(shown.size(), static_cast<size_t>(c.prompts)) << c.what;
+    EXPECT_EQ(shown[0], "||") << c.what;
+    for (size_t i = 1; i < shown.size(); ++i)
+      EXPECT_EQ(shown[i], "Unknown user name or password.|demo|") << c.what << " prompt " << i + 1;
     SetBeepHook({});
   }
 }
@@ -147,54 +157,10 @@ TEST_P(SessionServerTest, ClosingAfterTheServerIsGoneSucceedsAndFrees) {
 
 INSTANTIATE_TEST_SUITE_P(Transports, SessionServerTest, testing::Bool(), test::ParamName);
 
-// A second server that only answers discovery, on the same UDP port as the
-// real one (a broadcast reaches both).
-class DiscoveryAnswerer {
- public:
-  DiscoveryAnswerer(uint16_t port, uint16_t clientPort) : clientPort_(clientPort) {
-    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    int on = 1;
-    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~DiscoveryAnswerer() {
-    stop_ = true;
-    thread_.join();
-    close(fd_);
-  }
-  bool Bound() const { return bound_; }
-
- private:
-  void Serve() {
-    while (!stop_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      uint8_t buffer[kDatagramBufferSize];
-      sockaddr_in from{};
-      socklen_t len = sizeof from;
-      ssize_t n = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
-      if (n <= 0 || !IsFindServers(buffer, static_cast<size_t>(n))) continue;
-      uint8_t answer[kServerHereSize];
-      EncodeServerHere({"ANOTHER", "127.0.0.1"}, answer);
-      from.sin_port = htons(clientPort_);
-      sendto(fd_, answer, sizeof answer, 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
-    }
-  }
-  int fd_ = -1;
-  uint16_t clientPort_;
-  bool bound_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
 class DiscoveryTest : public test::CallifServerTest {};
 
 TEST_P(DiscoveryTest, SeveralServersAreOfferedSortedAndTheChoiceIsAttached) {
-  DiscoveryAnswerer other(server_->TcpPort(), clientDiscoveryPort_);
+  test::DiscoveryAnswerer other(server_->TcpPort(), clientDiscoveryPort_);
   ASSERT_TRUE(other.Bound());
   WriteClientSettings("", "127.255.255.255");
   std::vector<std::string> offered;

@@ -3,7 +3,10 @@
 // behind answers on the next one.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "comms/bundle.h"
+#include "platform/message_queue.h"
 #include "engine_fixture.h"
 
 namespace qd::test {
@@ -87,6 +90,24 @@ TEST_P(EngineLossTest, NothingQueuedFromALostConnectionAnswersOnTheNext) {
   EXPECT_EQ(Attach(), qdOK);
   EXPECT_EQ(engine_->ClientID(), 77u);
   EXPECT_EQ(CountReceived(msgAttach), 2u);
+}
+
+// A hang-up while the engine idles (nobody pumps its window) is seen by a
+// connection check, without a request made on the lost connection.
+TEST_P(EngineLossTest, AConnectionCheckSeesAHangUpThatCameWhileIdle) {
+  StartPeer();
+  ASSERT_EQ(Attach(), qdOK);
+  EXPECT_TRUE(engine_->CheckConnection());
+  const size_t received = peer_->Received().size();
+  peer_->Run([](TqdBaseCommsProtocol& t, TqdServerEndpoint&) { t.HangUp(t.ConnectionAt(0)->Handle()); });
+  // The hang-up crosses from the peer's thread: checked as messages come
+  // (waited for, not dispatched, here) until it is seen.
+  auto deadline = std::chrono::steady_clock::now() + kAtOnce;
+  while (engine_->CheckConnection() && std::chrono::steady_clock::now() < deadline)
+    TqdMessageQueue::ForThisThread().WaitFor(nullptr, 50);
+  EXPECT_FALSE(engine_->CheckConnection());
+  EXPECT_FALSE(engine_->IsLoggedIn());
+  EXPECT_EQ(peer_->Received().size(), received);
 }
 
 }  // namespace

@@ -145,9 +145,10 @@ TEST_P(NoServerTest, ASessionThatFindsNoServerSaysSoAndStaysClosed) {
   TqdSession* session = DefaultSession();
   session->SetName("qdSession");
   std::vector<std::string> aliases;
+  // The cause's words and code follow the session's own.
   const std::string noServer =
-      "Quilldrive: qdSession: Could not open session [[automatic]] (usually indicates no server could be detected) "
-      "[no error code]";
+      "Quilldrive: qdSession: Could not open session [[automatic]] (usually indicates no server could be detected): "
+      "Cannot locate or connect to network server. [$2C0E/11278]";
   EXPECT_EQ(ErrorOf([&] { session->ListAliasNames(aliases); }), noServer);
   EXPECT_TRUE(aliases.empty());
   // What the failed listing opened is closed again.

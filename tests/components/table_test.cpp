@@ -83,6 +83,51 @@ TEST_P(TableTest, ListedIndexesKeepTheirDictionaryNumbersPastAnIndexWithoutName)
   EXPECT_EQ(indexes[2].Number, 3);
 }
 
+// A table whose indexes cannot be read says why, with the server's code
+// and its words, instead of listing no indexes; once the table can be read
+// again its indexes are listed.
+TEST_P(TableTest, ATableHeldExclusivelyElsewhereFailsToListItsIndexes) {
+  hDBIDb other = OpenSales();  // another client: the engine's own session and connection
+  hDBICur held = nullptr;
+  ASSERT_EQ(Engine().OpenTable(other, "Customers", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENEXCL, 0, false,
+                               nullptr, held),
+            qdOK);
+  SetUpPair("Sales", "Customers");
+  database_->SetConnected(true);
+  std::vector<TqdIndexEntry> indexes;
+  try {
+    table_->ListIndexes(indexes);
+    FAIL() << "listed " << indexes.size() << " indexes of a table held elsewhere";
+  } catch (const EqdDatabaseError& e) {
+    EXPECT_EQ(e.ErrorCode, qdErrNoExclusiveAccess);
+    EXPECT_EQ(std::string(e.what()), EqdDatabaseError::CreateForCode(qdErrNoExclusiveAccess).what());
+  }
+  EXPECT_EQ(table_->DatabaseOpenCount(), 0);
+  ASSERT_EQ(Engine().CloseCursor(held), qdOK);
+  table_->ListIndexes(indexes);
+  EXPECT_EQ(indexes.size(), kPartyIndexes.size());
+}
+
+// The cursor the table holds is no longer one (its object was freed behind
+// the table's back): reading its indexes fails with the engine's code.
+TEST_P(TableTest, IndexesThatCannotBeReadFromTheHeldCursorAreAFailure) {
+  SetUpPair("Sales", "Customers");
+  table_->Open();
+  hDBICur copy = table_->Handle();
+  ASSERT_EQ(Engine().CloseCursor(copy), qdOK);
+  std::vector<TqdIndexEntry> indexes;
+  try {
+    table_->ListIndexes(indexes);
+    FAIL() << "listed " << indexes.size() << " indexes of a cursor that is gone";
+  } catch (const EqdDatabaseError& e) {
+    EXPECT_EQ(e.ErrorCode, qdErrInvalidHandle);
+  }
+  EXPECT_FALSE(table_->IndexDefs().Updated);  // the next listing asks again
+  table_->Close();
+  table_->ListIndexes(indexes);
+  EXPECT_EQ(indexes.size(), kPartyIndexes.size());
+}
+
 TEST_P(TableTest, ANameWithAPathAndExtensionOpensThePlainName) {
   SetUpPair("Sales", "C:\\DATA\\Customers.DAT");
   EXPECT_EQ(table_->TableName(), "Customers");

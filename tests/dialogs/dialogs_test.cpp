@@ -92,13 +92,46 @@ class DialogsTest : public QObject {
       d.BitBtn1Click();
     });
     TqdNetName user("old"), password("pw");
-    QVERIFY(RunLoginDialog("QDSERVER", user, password));
+    QVERIFY(RunLoginDialog("QDSERVER", "", user, password));
     QCOMPARE(QString::fromStdString(user.Str()), QString(31, 'u'));
     QCOMPARE(QString::fromStdString(password.Str()), QString(31, 'p'));
 
     AnswerNextDialog<TQDLoginDialog>([](TQDLoginDialog& d) { d.BitBtn2->click(); });
-    QVERIFY(!RunLoginDialog("QDSERVER", user, password));
+    QVERIFY(!RunLoginDialog("QDSERVER", "", user, password));
     QCOMPARE(QString::fromStdString(user.Str()), QString(31, 'u'));  // untouched when cancelled
+  }
+
+  // A login asked again says why below the frame, with the user name kept
+  // and the focus in the emptied password; without a message the form is
+  // as it always was.
+  void loginHookShowsWhyItAsksAgain() {
+    struct Case {
+      const char* message;
+      const char* user;
+      QSize size;
+      const char* focused;  // nullptr: left to the toolkit
+    };
+    const Case cases[] = {
+        {"", "", QSize(427, 125), nullptr},
+        {"Unknown user name or password.", "demo", QSize(427, 141), "PasswordEdt"},
+    };
+    for (const Case& c : cases) {
+      AnswerNextDialog<TQDLoginDialog>([c](TQDLoginDialog& d) {
+        QCOMPARE(d.MessageLbl->isVisible(), *c.message != '\0');
+        QCOMPARE(d.MessageLbl->text(), QString::fromLatin1(c.message));
+        QCOMPARE(d.size(), c.size);
+        QCOMPARE(d.UserNameEdt->text(), QString::fromLatin1(c.user));
+        QVERIFY(d.PasswordEdt->text().isEmpty());
+        if (c.focused != nullptr) {
+          QVERIFY(d.focusWidget() != nullptr);
+          QCOMPARE(d.focusWidget()->objectName(), QString::fromLatin1(c.focused));
+        }
+        if (*c.message != '\0') QVERIFY(d.MessageLbl->geometry().top() > d.Bevel1->geometry().bottom());
+        d.BitBtn2->click();
+      });
+      TqdNetName user(c.user), password;
+      QVERIFY(!RunLoginDialog("QDSERVER", c.message, user, password));
+    }
   }
 
   void serverDialogLayoutAndNoWayOut() {

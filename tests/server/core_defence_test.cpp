@@ -71,6 +71,16 @@ TEST_F(CoreDefenceTest, FailedLoginIsAnsweredThenHungUpAndLogged) {
   for (const std::string& line : harness_->Log) EXPECT_EQ(line.find('\n'), std::string::npos);
 }
 
+// Each login that succeeds is logged once, with the user and the address:
+// an operator counts a client's logins there.
+TEST_F(CoreDefenceTest, ASuccessfulLoginIsLoggedOnce) {
+  TqdCoreConnection c = Attached("demo", "10.0.0.4");
+  RightLogin(c);
+  EXPECT_EQ(harness_->NextReply().Result, 0);
+  EXPECT_EQ(LogLinesWith("logged in: user \"demo\" from 10.0.0.4"), 1u);
+  EXPECT_EQ(LogLinesWith("login failed"), 0u);
+}
+
 std::atomic<uint32_t> g_now{5000};
 uint32_t FakeTicks() { return g_now.load(); }
 
