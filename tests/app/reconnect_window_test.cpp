@@ -151,9 +151,11 @@ class ReconnectWindowTest : public QObject {
     ForgetAcceptedCredentials();
     boxes_.clear();
     prompts_.clear();
-    SetMessageBoxHook([this](std::string_view, std::string_view text) {
+    auto capture = [this](std::string_view, std::string_view text) {
       boxes_ << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    });
+    };
+    SetMessageBoxHook(capture);
+    SetErrorBoxHook(capture);
     AnswerLogins({"demo"});
     driver_ = std::make_unique<TqdQtQueueDriver>();
   }
