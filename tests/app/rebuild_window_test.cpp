@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "app/RIMain.h"
+#include "tests/app/pick.h"
 #include "app/queue_driver.h"
 #include "app/run_strip.h"
 #include "callif/QDCLSess.h"
@@ -39,6 +40,8 @@
 #include "tests/support/free_port.h"
 
 namespace qd {
+
+using test::Pick;
 
 class RebuildWindowTest : public QObject {
   Q_OBJECT
@@ -85,13 +88,6 @@ class RebuildWindowTest : public QObject {
     backend_ = std::make_unique<TqdComponentBackend>();
     window_ = std::make_unique<TFrmRIMain>(*backend_);
     window_->show();
-  }
-  // As the user picks an item of a list.
-  static void Pick(QComboBox* list, const QString& text) {
-    int index = list->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    list->setCurrentIndex(index);
-    emit list->activated(index);
   }
   // The tasks the server has logged as finished, by kind ("rebuild", "pack").
   int Finished(const char* kind) {

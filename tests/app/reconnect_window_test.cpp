@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "app/RIMain.h"
+#include "tests/app/pick.h"
 #include "app/queue_driver.h"
 #include "base/QDLLExcp.h"
 #include "callif/QDCLSess.h"
@@ -29,6 +30,8 @@
 #include "tests/support/free_port.h"
 
 namespace qd {
+
+using test::Pick;
 
 namespace {
 
@@ -108,13 +111,6 @@ class ReconnectWindowTest : public QObject {
     backend_ = std::make_unique<TqdComponentBackend>();
     window_ = std::make_unique<TFrmRIMain>(*backend_);
     window_->show();
-  }
-  // As the user picks an item of a list.
-  static void Pick(QComboBox* list, const QString& text) {
-    int index = list->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    list->setCurrentIndex(index);
-    emit list->activated(index);
   }
   // The lines of the server's output (since it started) that hold `marker`.
   int ServerLines(const std::string& marker) {

@@ -10,10 +10,13 @@
 #include <chrono>
 
 #include "app/RIMain.h"
+#include "tests/app/pick.h"
 #include "app/run_strip.h"
 #include "platform/hooks.h"
 
 namespace qd {
+
+using test::Pick;
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -54,14 +57,6 @@ class TqdInstantBackend : public TqdRebuildBackend {
 
 class WindowBackendTest : public QObject {
   Q_OBJECT
-
- private:
-  static void Pick(QComboBox* list, const QString& text) {
-    int index = list->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-  }
 
  private slots:
   void init() { SetErrorBoxHook([](std::string_view, std::string_view text) { QFAIL(std::string(text).c_str()); }); }
