@@ -1,5 +1,6 @@
 #include "app/window_run.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/run_strip.h"
